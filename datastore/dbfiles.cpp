@@ -1,0 +1,148 @@
+// Database files, conversion and backup names.
+#include "dbfiles.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strsafe.h>
+
+#include "datastore.h"
+#include "textutil.h"
+
+sqlite3 *DataDb;
+sqlite3 *InitDb;
+sqlite3 *DiaryDb;
+sqlite3 *RemarkDb;
+sqlite3 *TempDiaryDb;
+sqlite3 *ImportDb;
+
+WCHAR DataDbPath[kPathChars];
+WCHAR InitDbPath[kPathChars];
+WCHAR DiaryDbPath[kPathChars];
+WCHAR TempDiaryDbPath[kPathChars];
+WCHAR RemarkDbPath[kPathChars];
+WCHAR DiaryBackupPath[kPathChars];
+WCHAR RemarkBackupPath[kPathChars];
+
+static const WCHAR kDataFileName[] = L"KorvaneData.db";
+static const WCHAR kInitFileName[] = L"KorvaneInit.db";
+static const WCHAR kDiaryFileName[] = L"KorvaneDiary.db";
+static const WCHAR kRemarkFileName[] = L"LastRemark.db";
+static const WCHAR kRemarkBackupBase[] = L"LastRemark - BACKUP";
+static const WCHAR kDiaryBackupBase[] = L"KorvaneDiary - BACKUP";
+
+void BuildDatabasePaths(const WCHAR *programFolder) {
+    StringCchPrintfW(DataDbPath, ARRAYSIZE(DataDbPath), L"%ls%ls", programFolder, kDataFileName);
+    StringCchPrintfW(InitDbPath, ARRAYSIZE(InitDbPath), L"c:\\%ls", kInitFileName);
+    StringCchPrintfW(DiaryDbPath, ARRAYSIZE(DiaryDbPath), L"c:\\%ls", kDiaryFileName);
+    StringCchPrintfW(TempDiaryDbPath, ARRAYSIZE(TempDiaryDbPath), L"c:\\Temp_%ls", kDiaryFileName);
+    StringCchPrintfW(RemarkDbPath, ARRAYSIZE(RemarkDbPath), L"c:\\%ls", kRemarkFileName);
+    StringCchPrintfW(RemarkBackupPath, ARRAYSIZE(RemarkBackupPath), L"c:\\%ls.db", kRemarkBackupBase);
+}
+
+bool EngineFileName(const WCHAR *path, char *out, size_t outBytes) {
+    // The engine takes file names in UTF-8; for the plain ASCII paths the
+    // program uses this is the same text as the ANSI code page would give.
+    int n = WideCharToMultiByte(CP_UTF8, 0, path, -1, out, (int)outBytes, NULL, NULL);
+    if (n <= 0) {
+        if (outBytes > 0) out[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+int FindSqlitePrefix(const unsigned char *bytes, int start, int count) {
+    if (count < 7) return 0;
+    for (int i = start; i <= start + count - 7; i++) {
+        if (memcmp(bytes + i, "sqlite", 6) == 0) return i;
+    }
+    return 0;
+}
+
+// Page 1 of a file whose header says pageSizeField (bytes 16-17, big-endian;
+// 1 stands for 65536). Anything outside 512..65536 or not a power of two is
+// no page size, and the window stays at its 1500 bytes.
+static int PageSizeFromHeader(const unsigned char *header) {
+    int v = (header[16] << 8) | header[17];
+    if (v == 1) return 65536;
+    if (v < 512 || (v & (v - 1)) != 0) return 0;
+    return v;
+}
+
+static bool WriteAt(FILE *f, long offset, const void *bytes, size_t count) {
+    if (fseek(f, offset, SEEK_SET) != 0) return false;
+    if (fwrite(bytes, 1, count, f) != count) return false;
+    return fflush(f) == 0;
+}
+
+int ConvertToProgramDatabase(const WCHAR *path) {
+    FILE *f = _wfopen(path, L"rb+");
+    if (f == NULL) return 0;
+
+    enum { kClassicWindow = 1500 };
+    unsigned char header[100] = {0};
+    size_t got = fread(header, 1, sizeof header, f);
+    if (got < 3 || header[0] != 'S' || header[1] != 'Q' || header[2] != 'L') {
+        fclose(f);
+        return 1;
+    }
+
+    int ok = 1;
+    static const char kMagic[] = "ZELD DATABASE 3";  // byte 15 keeps the NUL
+    static const unsigned char kRollbackFormat[2] = {1, 1};
+    if (!WriteAt(f, 0, kMagic, 15) || !WriteAt(f, 18, kRollbackFormat, 2)) ok = 0;
+
+    // The internal names in the schema rows live on page 1; with 1024-byte
+    // pages the classic 1500-byte window holds all of it, with the 4096-byte
+    // pages of newer engines the whole page must be searched.
+    int window = kClassicWindow;
+    int pageSize = got >= 18 ? PageSizeFromHeader(header) : 0;
+    if (pageSize > window) window = pageSize;
+
+    unsigned char *bytes = ok ? (unsigned char *)calloc((size_t)window + 1, 1) : NULL;
+    if (bytes == NULL) ok = 0;
+    int have = 0;
+    if (ok && fseek(f, 0, SEEK_SET) == 0) have = (int)fread(bytes, 1, (size_t)window, f);
+
+    // Replace each occurrence that lies wholly inside what was read.
+    for (int from = 1; ok;) {
+        int at = FindSqlitePrefix(bytes, from, have - from + 1);
+        if (at <= 0) break;
+        if (!WriteAt(f, at, "ZELDdb", 6)) {
+            ok = 0;  // read-only media or a full disk: stop, never loop
+            break;
+        }
+        memcpy(bytes + at, "ZELDdb", 6);
+        from = at + 6;
+    }
+    free(bytes);
+    if (fclose(f) != 0) ok = 0;
+    return ok;
+}
+
+void MonthAbbreviation(int month, WCHAR *buf, int count) {
+    static const WCHAR *const kMonths[12] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
+                                             L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
+    if (count <= 0) return;
+    const WCHAR *text = (month >= 1 && month <= 12) ? kMonths[month - 1] : L"";
+    StringCchCopyW(buf, (size_t)count, text);
+}
+
+void FormatBackupPath(WCHAR *buf, int count, const WCHAR *base, const SYSTEMTIME *t) {
+    WCHAR month[8];
+    MonthAbbreviation(t->wMonth, month, ARRAYSIZE(month));
+    StringCchPrintfW(buf, (size_t)count, L"c:\\%ls %04d-%ls-%02d %02d_%02d_%02d.db", base, t->wYear,
+                     month, t->wDay, t->wHour, t->wMinute, t->wSecond);
+}
+
+void MakeRemarkBackupPath(WCHAR *buf, int count) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FormatBackupPath(buf, count, kRemarkBackupBase, &now);
+}
+
+void MakeDiaryBackupPath(WCHAR *buf, int count) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FormatBackupPath(buf, count, kDiaryBackupBase, &now);
+}

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Builds the program's dependencies for i686 mingw from Debian's sources and
+# keeps them in a cache outside the repository:
+#
+#   sqlite  Debian's sqlite3 source package, made into the amalgamation and
+#           patched into the program's engine (scripts/patch-sqlite.py);
+#           a static library and the engine's shell, KorvaneSql.exe
+#   curl    Debian's curl source package, static, HTTP and HTTPS only,
+#           Schannel TLS, zlib from libz-mingw-w64-dev
+#   gtest   Debian's googletest sources, static
+#
+# Each lands in a folder named by its source version and a hash of what
+# shapes the build (this script, the patch, the toolchain file), so a second
+# run costs nothing and a change of any of them builds afresh.
+#
+# usage: build-deps.sh OUTFILE   writes a CMake file with the three paths
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+out=${1:?usage: build-deps.sh OUTFILE}
+cache=${KORVANE_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvane-deps}
+mkdir -p "$cache"
+jobs=$(nproc)
+toolchain=$root/cmake/toolchain-i686-mingw.cmake
+
+srcversion() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2; exit}'; }
+
+# Fetches a Debian source package into $cache/src/NAME-VERSION (unpacked and
+# with Debian's own patches applied) and echoes the folder.
+fetch_source() {
+  local name=$1 version=$2 dir=$cache/src/$1-$2
+  if [ ! -f "$dir/.complete" ]; then
+    rm -rf "$dir" "$dir.tmp"
+    mkdir -p "$dir.tmp"
+    (cd "$dir.tmp" && apt-get source -q "$name=$version" >/dev/null 2>&1) ||
+      { echo "build-deps: apt-get source $name=$version failed (are deb-src entries enabled?)" >&2; exit 1; }
+    local unpacked
+    unpacked=$(find "$dir.tmp" -mindepth 1 -maxdepth 1 -type d | head -n1)
+    [ -n "$unpacked" ] || { echo "build-deps: $name source did not unpack" >&2; exit 1; }
+    mv "$unpacked" "$dir"
+    rm -rf "$dir.tmp"
+    touch "$dir/.complete"
+  fi
+  echo "$dir"
+}
+
+# ---- SQLite ---------------------------------------------------------------
+SQLITE_DEFINES=(
+  -DSQLITE_TEMP_STORE=1 -DSQLITE_THREADSAFE=1
+  -DSQLITE_DEFAULT_PAGE_SIZE=1024 -DSQLITE_DEFAULT_CACHE_SIZE=2000
+  -DSQLITE_DEFAULT_FILE_FORMAT=1
+  -DSQLITE_OMIT_LOAD_EXTENSION
+)
+sqlite_version=$(srcversion sqlite3)
+[ -n "$sqlite_version" ] || { echo "build-deps: no sqlite3 source package known to apt" >&2; exit 1; }
+sqlite_key=$(printf '%s\n' "${SQLITE_DEFINES[@]}" | cat - "$here/patch-sqlite.py" "$toolchain" | sha256sum | cut -c1-12)
+sqlite_dir=$cache/sqlite-$sqlite_version-$sqlite_key
+if [ ! -f "$sqlite_dir/.complete" ]; then
+  echo "build-deps: building the database engine from sqlite3 $sqlite_version"
+  src=$(fetch_source sqlite3 "$sqlite_version")
+  rm -rf "$sqlite_dir"
+  work=$sqlite_dir/work
+  mkdir -p "$work" "$sqlite_dir/include" "$sqlite_dir/lib" "$sqlite_dir/bin"
+  (cd "$work" && "$src/configure" --disable-tcl >/dev/null &&
+     make -j"$jobs" sqlite3.c shell.c >/dev/null)
+  python3 "$here/patch-sqlite.py" amalgamation "$work/sqlite3.c" "$sqlite_dir/sqlite3.c"
+  python3 "$here/patch-sqlite.py" shell "$work/shell.c" "$sqlite_dir/shell.c"
+  cp "$work/sqlite3.h" "$sqlite_dir/include/"
+  cc=i686-w64-mingw32-gcc-posix
+  $cc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite_dir/include" -c "$sqlite_dir/sqlite3.c" -o "$work/sqlite3.o"
+  i686-w64-mingw32-ar rcs "$sqlite_dir/lib/libkorvanesqlite.a" "$work/sqlite3.o"
+  $cc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite_dir/include" "$sqlite_dir/shell.c" \
+      "$sqlite_dir/lib/libkorvanesqlite.a" -static -o "$sqlite_dir/bin/KorvaneSql.exe"
+  rm -rf "$work"
+  touch "$sqlite_dir/.complete"
+fi
+
+# ---- libcurl --------------------------------------------------------------
+curl_version=$(srcversion curl)
+[ -n "$curl_version" ] || { echo "build-deps: no curl source package known to apt" >&2; exit 1; }
+CURL_ARGS=(
+  -DCMAKE_BUILD_TYPE=Release
+  -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF
+  -DENABLE_MANUAL=OFF -DHTTP_ONLY=ON
+  -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_ZLIB=ON
+  -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF -DUSE_LIBIDN2=OFF
+  -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF -DENABLE_UNIX_SOCKETS=OFF
+  -DCURL_DISABLE_LDAP=ON -DCURL_CA_PATH=none -DCURL_CA_BUNDLE=none
+)
+curl_key=$(printf '%s\n' "${CURL_ARGS[@]}" | cat - "$toolchain" | sha256sum | cut -c1-12)
+curl_dir=$cache/curl-$curl_version-$curl_key
+if [ ! -f "$curl_dir/.complete" ]; then
+  echo "build-deps: building libcurl $curl_version for i686 mingw"
+  src=$(fetch_source curl "$curl_version")
+  rm -rf "$curl_dir"
+  cmake -S "$src" -B "$curl_dir/work" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$curl_dir" \
+    "${CURL_ARGS[@]}" >"$cache/curl-configure.log" 2>&1 ||
+    { tail -n 30 "$cache/curl-configure.log" >&2; exit 1; }
+  cmake --build "$curl_dir/work" -j"$jobs" >"$cache/curl-build.log" 2>&1 ||
+    { tail -n 30 "$cache/curl-build.log" >&2; exit 1; }
+  cmake --install "$curl_dir/work" >/dev/null
+  rm -rf "$curl_dir/work"
+  touch "$curl_dir/.complete"
+fi
+
+# ---- GoogleTest -----------------------------------------------------------
+gtest_src=/usr/src/googletest
+gtest_version=$(dpkg-query -W -f='${Version}' googletest)
+GTEST_ARGS=(-DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=ON)
+gtest_key=$(printf '%s\n' "${GTEST_ARGS[@]}" | cat - "$toolchain" | sha256sum | cut -c1-12)
+gtest_dir=$cache/gtest-$gtest_version-$gtest_key
+if [ ! -f "$gtest_dir/.complete" ]; then
+  echo "build-deps: building GoogleTest $gtest_version for i686 mingw"
+  rm -rf "$gtest_dir"
+  cmake -S "$gtest_src" -B "$gtest_dir/work" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$gtest_dir" \
+    "${GTEST_ARGS[@]}" >"$cache/gtest-configure.log" 2>&1 ||
+    { tail -n 30 "$cache/gtest-configure.log" >&2; exit 1; }
+  cmake --build "$gtest_dir/work" -j"$jobs" >"$cache/gtest-build.log" 2>&1 ||
+    { tail -n 30 "$cache/gtest-build.log" >&2; exit 1; }
+  cmake --install "$gtest_dir/work" >/dev/null
+  rm -rf "$gtest_dir/work"
+  touch "$gtest_dir/.complete"
+fi
+
+# Drop builds of older versions or recipes; the current three stay.
+for old in "$cache"/sqlite-* "$cache"/curl-* "$cache"/gtest-*; do
+  [ -d "$old" ] || continue
+  case "$old" in "$sqlite_dir"|"$curl_dir"|"$gtest_dir") ;; *) rm -rf "$old" ;; esac
+done
+
+mkdir -p "$(dirname "$out")"
+cat >"$out.tmp" <<EOF
+# Written by scripts/build-deps.sh; do not edit.
+set(KORVANE_SQLITE_DIR "$sqlite_dir" CACHE PATH "" FORCE)
+set(KORVANE_CURL_DIR "$curl_dir" CACHE PATH "" FORCE)
+set(KORVANE_GTEST_DIR "$gtest_dir" CACHE PATH "" FORCE)
+EOF
+mv "$out.tmp" "$out"

@@ -1,0 +1,88 @@
+#include "testsupport.h"
+
+#include <stdlib.h>
+
+namespace testsupport {
+
+std::wstring HostFolderFromEnv(const char *name) {
+    const char *value = getenv(name);
+    if (value == NULL || *value == 0) return std::wstring();
+    std::wstring path = L"Z:";
+    for (const char *p = value; *p; p++) path.push_back(*p == '/' ? L'\\' : (wchar_t)(unsigned char)*p);
+    if (path.back() != L'\\') path.push_back(L'\\');
+    return path;
+}
+
+bool RemoveTree(const std::wstring &folder) {
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\') base.push_back(L'\\');
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((base + L"*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = base + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(full.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(base.c_str());
+    return GetFileAttributesW(base.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+ScratchFolder::ScratchFolder(const std::wstring &name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"korvane-tests\\";
+    CreateDirectoryW(path_.c_str(), NULL);
+    path_ += name + L"\\";
+    RemoveTree(path_);
+    CreateDirectoryW(path_.c_str(), NULL);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+bool ReadFileBytes(const std::wstring &path, std::vector<unsigned char> *bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    GetFileSizeEx(file, &size);
+    bytes->assign((size_t)size.QuadPart, 0);
+    DWORD got = 0;
+    BOOL ok = bytes->empty() || ReadFile(file, bytes->data(), (DWORD)bytes->size(), &got, NULL);
+    CloseHandle(file);
+    return ok && got == bytes->size();
+}
+
+bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD done = 0;
+    BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), (DWORD)bytes.size(), &done, NULL);
+    CloseHandle(file);
+    return ok && done == bytes.size();
+}
+
+bool CopyOneFile(const std::wstring &from, const std::wstring &to) {
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool FileExists(const std::wstring &path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Utf8(const std::wstring &text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], n, NULL, NULL);
+    return out;
+}
+
+}  // namespace testsupport
