@@ -1,6 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (16, 32 and 48 pixels, 32-bit) into an .ico:
-a dark blue rounded square with a yellow number-plate bar and a white lens."""
+"""Draws the program's icons (16, 32 and 48 pixels, 32-bit) into .ico files.
+
+usage: make-icon.py OUT [program|cross|tick|tickcross]
+
+program    a dark blue rounded square, a yellow number plate, a white lens
+cross      a red cross (diary row: not found)
+tick       a green tick (found)
+tickcross  a green tick with a small red cross (found after Update Diary)
+"""
 import struct
 import sys
 
@@ -21,10 +28,48 @@ def pixel(x, y, n):
     return (120, 40, 10, 255)                  # BGR: dark blue
 
 
-def image(n):
+def near_segment(u, v, a, b, width):
+    (ax, ay), (bx, by) = a, b
+    dx, dy = bx - ax, by - ay
+    t = max(0.0, min(1.0, ((u - ax) * dx + (v - ay) * dy) / (dx * dx + dy * dy)))
+    px, py = ax + t * dx, ay + t * dy
+    return (u - px) ** 2 + (v - py) ** 2 <= width * width
+
+
+RED = (40, 40, 220, 255)       # BGRA
+GREEN = (40, 170, 30, 255)
+CLEAR = (0, 0, 0, 0)
+
+
+def cross(u, v, scale=1.0, at=(0.5, 0.5)):
+    cx, cy = at
+    h = 0.32 * scale
+    w = 0.09 * scale
+    return (near_segment(u, v, (cx - h, cy - h), (cx + h, cy + h), w) or
+            near_segment(u, v, (cx - h, cy + h), (cx + h, cy - h), w))
+
+
+def tick(u, v):
+    return (near_segment(u, v, (0.15, 0.55), (0.4, 0.8), 0.09) or
+            near_segment(u, v, (0.4, 0.8), (0.88, 0.2), 0.09))
+
+
+def marker(kind, x, y, n):
+    u, v = (x + 0.5) / n, (y + 0.5) / n
+    if kind == 'cross':
+        return RED if cross(u, v) else CLEAR
+    if kind == 'tick':
+        return GREEN if tick(u, v) else CLEAR
+    if cross(u, v, 0.45, (0.74, 0.74)):
+        return RED
+    return GREEN if tick(u, v) else CLEAR
+
+
+def image(n, kind):
+    draw = pixel if kind == 'program' else (lambda x, y, n: marker(kind, x, y, n))
     rows = []
     for y in range(n - 1, -1, -1):             # bottom-up
-        rows.append(b''.join(struct.pack('4B', *pixel(x, y, n)) for x in range(n)))
+        rows.append(b''.join(struct.pack('4B', *draw(x, y, n)) for x in range(n)))
     xor = b''.join(rows)
     mask_row = ((n + 31) // 32) * 4
     andmask = b'\0' * (mask_row * n)
@@ -33,8 +78,11 @@ def image(n):
 
 
 def main():
+    kind = sys.argv[2] if len(sys.argv) > 2 else 'program'
+    if kind not in ('program', 'cross', 'tick', 'tickcross'):
+        sys.exit("make-icon.py: unknown icon %r" % kind)
     sizes = [16, 32, 48]
-    images = [image(n) for n in sizes]
+    images = [image(n, kind) for n in sizes]
     out = struct.pack('<HHH', 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for n, data in zip(sizes, images):

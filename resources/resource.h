@@ -7,6 +7,17 @@
 #define IDA_MAIN             2     // accelerator table
 #define IDS_APP_NAME         1     // "Korvane"
 #define IDS_WINDOW_CLASS     2     // "KORVANE"
+#define IDI_LIST_CROSS       15000 // list image 0: red cross (not found)
+#define IDI_LIST_TICK        15001 // list image 1: green tick (found)
+#define IDI_LIST_TICK_CROSS  15002 // list image 2: tick with a cross (found after Update Diary)
+
+// ---- The six lists (ListViewBox kinds 0-5) ---------------------------------
+#define IDC_RESULT_LIST          12005
+#define IDC_DIARY_LIST           12006
+#define IDC_CONTACT_LIST         12007
+#define IDC_FOUND_VEHICLE_LIST   12008
+#define IDC_REMARK_LIST          1222
+#define IDC_LOCATION_LIST        1304
 
 // ---- Main window menu (resource 102) and accelerators ---------------------
 #define IDM_DIARY                 32771   // Ctrl+D
