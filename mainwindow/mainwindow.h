@@ -13,6 +13,14 @@ extern int SmallScreenShift;    // -123 on a small screen, else 0
 // mainwindow.cpp
 extern HWND MainWindow;         // the main window, from WM_CREATE until WM_DESTROY
 
+// controls.cpp: the main window's controls. Every other control is reached
+// by its id (resources/resource.h) through MainControl.
+extern HWND PlateEntryEdit;     // EDIT 12003, the plate entry; NULL until created
+extern HWND LocationEdit;       // EDIT 12004, the current location; NULL until created
+// Returns the main window's control with that id, NULL when the main window
+// or the control does not exist; every use is then a harmless no-op.
+HWND MainControl(int id);
+
 // msgbox.cpp
 // Every message box of the program goes through ShowMessageBox; tests set
 // MessageBoxHook to record the texts instead of showing them.

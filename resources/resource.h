@@ -11,6 +11,60 @@
 #define IDI_LIST_TICK        15001 // list image 1: green tick (found)
 #define IDI_LIST_TICK_CROSS  15002 // list image 2: tick with a cross (found after Update Diary)
 
+// ---- Main window controls ---------------------------------------------------
+#define IDC_FIND_HISTORY         11001   // STATIC: the last three plates
+#define IDC_HIT_COUNT            11002   // STATIC, hidden: "Found: %d rows"
+#define IDC_STATUS_LINE          11003   // STATIC that stays empty
+#define IDC_START_MESSAGE        11004   // STATIC: software and data version
+#define IDC_RESULT               11005   // STATIC: the found vehicle's line
+#define IDC_EMPTY_ENTRY_MESSAGE  11006   // STATIC: "Please key in the Vehicle Plate No."
+#define IDC_LINK_STATUS          11007   // STATIC: handphone link status
+#define IDC_PLATE_LABEL          11010
+#define IDC_PLATE                11011   // STATIC: the plate last searched
+#define IDC_ARREARS_LABEL        11012
+#define IDC_ARREARS              11013   // EDIT, 6
+#define IDC_DATE_LABEL           11014
+#define IDC_LASTPAY_DAY          11015   // EDIT, 2
+#define IDC_LASTPAY_MONTH        11016   // COMBOBOX "", "Jan".."Dec"
+#define IDC_LASTPAY_YEAR         11017   // EDIT, 4
+#define IDC_FINANCIER_LABEL      11018
+#define IDC_FINANCIER            11019   // EDIT, 100
+#define IDC_REMARK_LABEL         11020
+#define IDC_REMARK               11021   // EDIT, multi-line, 132
+#define IDC_LAST_SAVED           11022   // STATIC: "Last Saved at : %s"
+#define IDC_SAVE                 11023   // BUTTON "Save"
+#define IDC_DELETE_ROW           11024   // BUTTON "Delete This Row"
+#define IDC_DELETE_ALL           11025   // BUTTON "Delete All"
+#define IDC_FOLLOWUP_LABEL       11026
+#define IDC_FOLLOWUP_DAY         11027   // EDIT, 2
+#define IDC_FOLLOWUP_MONTH       11028   // COMBOBOX as 11016
+#define IDC_FOLLOWUP_YEAR        11029   // EDIT, 4
+#define IDC_DELETE_REMARK        11030   // BUTTON "<- X"
+#define IDC_GET_IP               11031   // BUTTON, owner-drawn
+#define IDC_GPS_STATUS           11032   // STATIC: "Please check handphone GPS"
+#define IDC_FIND                 12000   // BUTTON, owner-drawn "Find"
+#define IDC_GPS                  12001   // BUTTON, owner-drawn "GPS"
+#define IDC_PLATE_ENTRY          12003   // EDIT: the plate entry
+#define IDC_LOCATION             12004   // EDIT: the current location
+#define IDC_DELETE_PLATE         12009   // BUTTON "<-Delete This PlateNo[F4]"
+#define IDC_BIG_BUTTON_FIRST     12010   // the eight big buttons 12010-12017
+#define IDC_BIG_DIARY            12010
+#define IDC_BIG_SETTING          12011
+#define IDC_BIG_CHANGE_DIARY_PASSWORD 12012
+#define IDC_BIG_UPDATE_DIARY     12013
+#define IDC_BIG_USE_BACKUP_DIARY 12014
+#define IDC_BIG_IMPORT_DIARY     12015
+#define IDC_BIG_REMARK           12016
+#define IDC_BIG_IMPORT_REMARK    12017
+#define IDC_BIG_BUTTON_LAST      12017
+#define IDC_BIG_BUTTON_FRAME     12018   // BUTTON, group box
+#define IDC_UPDATE_STATUS        13001   // STATIC: online-update status
+#define IDC_DOWNLOAD_1           13002   // BUTTON "Download Fresh RO Online 1"
+#define IDC_DOWNLOAD_2           13003   // BUTTON "Download Fresh RO Online 2"
+#define IDC_EMAIL                13004   // EDIT: e-mail address
+#define IDC_EMAIL_NOTE           13005   // STATIC: the e-mail note
+#define IDC_DATA_VERSION         13006   // STATIC: "Data Version: %s"
+
 // ---- The six lists (ListViewBox kinds 0-5) ---------------------------------
 #define IDC_RESULT_LIST          12005
 #define IDC_DIARY_LIST           12006
