@@ -46,6 +46,13 @@ int RunMessageLoop(HACCEL accelerators);
 // mainwindow.cpp
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// filters.cpp
+// Installs the input filter that belongs to a main-window control (by its
+// id): the entry fields, the month combos and the two lists that pass typed
+// characters on to the plate entry. Returns false for a control that has no
+// filter or when subclassing fails.
+bool InstallInputFilter(HWND control);
+
 // layout.cpp
 // Moves window to the centre of the screen, 20 pixels high of true centre;
 // size and Z order kept.
