@@ -53,6 +53,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
 // filter or when subclassing fails.
 bool InstallInputFilter(HWND control);
 
+// menus.cpp
+// Set the seven language-dependent texts of the main window's menu.
+void SetMenuTextsMalay(void);
+void SetMenuTextsEnglish(void);
+// Lets the user pick a "*.db" book, starting in C:\. file offers its text
+// as the first name. Returns nonzero with the full path in file and the name
+// in fileTitle, 0 when cancelled. Both buffers are cut to their sizes.
+int ChooseDiaryFile(HWND owner, WCHAR *file, DWORD fileChars, WCHAR *fileTitle, DWORD titleChars);
+
 // layout.cpp
 // Moves window to the centre of the screen, 20 pixels high of true centre;
 // size and Z order kept.
