@@ -53,20 +53,26 @@ size_t Base64EncodedLength(size_t n);
 // Writes Base64EncodedLength(n) characters and a NUL into out.
 void Base64Encode(const unsigned char *bytes, char *out, size_t n);
 // Decodes at most length characters of text (skipping foreign characters,
-// stopping at the first '=') into out, writing at most outBytes bytes.
-// Returns the number of bytes produced.
+// stopping at the first '=' or NUL) into out, writing at most outBytes bytes.
+// Returns the number of bytes written.
 size_t Base64Decode(const char *text, unsigned char *out, size_t length, size_t outBytes);
 
 // Enciphers a wide text (its ANSI form, cut to the longest text that reads
-// back) into out, a buffer of kCipherFieldBytes. An empty text gives "".
+// back: 255 bytes of whole characters) into out, a buffer of
+// kCipherFieldBytes. An empty or null text gives "".
 void EncodeField(const BlowfishContext &ctx, const WCHAR *text, char *out);
-// The same for an ANSI text.
+// The same for an ANSI text, cut to 255 bytes.
 void EncodeFieldA(const BlowfishContext &ctx, const char *text, char *out);
 // Deciphers an ANSI field into a wide text of at most kPlainBytes
-// characters with its NUL. Never writes past out, whatever the field's
-// length; a damaged field gives unreadable text, never an overrun.
+// characters with its NUL. Every field EncodeField writes reads back (up to
+// 256 enciphered bytes). Never writes past out, whatever the field's length:
+// a longer field is cut to its first plain bytes; a damaged field gives
+// unreadable text, never an overrun. A field whose decoded length is no
+// multiple of 8 comes back as its raw decoded bytes.
 void DecodeField(const BlowfishContext &ctx, const char *field, WCHAR *out);
 // The same for a wide field (the handphone's messages).
 void DecodeFieldW(const BlowfishContext &ctx, const WCHAR *field, WCHAR *out);
-// Deciphers into an ANSI buffer of outBytes bytes; always terminated.
+// Deciphers into an ANSI buffer of outBytes bytes; always terminated. A
+// field that decodes to more than outBytes - 1 bytes gives its first
+// outBytes - 1 plain bytes.
 void DecodeFieldA(const BlowfishContext &ctx, const char *field, char *out, size_t outBytes);

@@ -1,106 +1,111 @@
-// Owner-drawn buttons. Every brush used here is a stock or system brush,
-// so a paint creates no GDI object and frees none.
+// Owner-drawn push buttons: face, icon, caption and focus.
 #include "iconbutton.h"
 
 namespace {
 
-enum { kIconSize = 48, kCaptionChars = 100, kIconCaptionDrop = 20 };
+// A solid brush that is deleted when the guard goes.
+class SolidBrush {
+  public:
+    explicit SolidBrush(COLORREF colour) : brush_(CreateSolidBrush(colour)) {}
+    ~SolidBrush() {
+        if (brush_ != NULL) DeleteObject(brush_);
+    }
+    SolidBrush(const SolidBrush &) = delete;
+    SolidBrush &operator=(const SolidBrush &) = delete;
+    HBRUSH get() const { return brush_; }
 
-struct ButtonState {
-    bool pushed;
-    bool focused;
-    bool disabled;
+  private:
+    HBRUSH brush_;
 };
 
-ButtonState StateOf(const DRAWITEMSTRUCT *item) {
-    return ButtonState{(item->itemState & ODS_SELECTED) != 0, (item->itemState & ODS_FOCUS) != 0,
-                       (item->itemState & ODS_DISABLED) != 0};
-}
-
-// Background, frame and edge; returns the rectangle inside the focus frame.
-RECT DrawButtonFace(HDC dc, const RECT &itemRect, const ButtonState &state) {
-    SetBkMode(dc, TRANSPARENT);
-    RECT r = itemRect;
-    if (state.focused) {
-        FrameRect(dc, &r, (HBRUSH)GetStockObject(BLACK_BRUSH));
-        InflateRect(&r, -1, -1);
-    }
-    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-    if (state.pushed) {
-        FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
-    } else {
-        RECT edge = r;
-        DrawFrameControl(dc, &edge, DFC_BUTTON, DFCS_BUTTONPUSH);
-    }
-    return r;
-}
-
-// The caption, word-wrapped and centred in the item, dropped by drop pixels.
-void DrawCaption(HDC dc, const RECT &itemRect, const WCHAR *caption, const ButtonState &state,
-                 COLORREF enabledColour, int drop) {
-    RECT t = itemRect;
-    if (state.pushed) OffsetRect(&t, 1, 1);
-    RECT whole = t;
-    DrawTextW(dc, caption, -1, &t, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
-    OffsetRect(&t, ((whole.right - whole.left) - (t.right - t.left)) / 2,
-               ((whole.bottom - whole.top) - (t.bottom - t.top)) / 2 + drop);
-    SetBkMode(dc, TRANSPARENT);
-    if (state.disabled) {
-        OffsetRect(&t, 1, 1);
-        SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));
-        DrawTextW(dc, caption, -1, &t, DT_CENTER | DT_WORDBREAK);
-        OffsetRect(&t, -1, -1);
-        SetTextColor(dc, GetSysColor(COLOR_3DSHADOW));
-    } else {
-        SetTextColor(dc, enabledColour);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    }
-    DrawTextW(dc, caption, -1, &t, DT_CENTER | DT_WORDBREAK);
-}
-
-void DrawFocus(HDC dc, RECT inner, const ButtonState &state) {
-    if (!state.focused) return;
-    InflateRect(&inner, -3, -3);
-    DrawFocusRect(dc, &inner);
-}
+const UINT kCaptionFormat = DT_CENTER | DT_WORDBREAK;
 
 }  // namespace
 
-void ComputeButtonIconRect(HWND, bool hasCaption, const RECT *itemRect, bool pushed, int iconWidth,
-                           RECT *iconRect) {
-    *iconRect = *itemRect;
-    iconRect->left += ((itemRect->right - itemRect->left) - iconWidth) / 2;
+void ComputeButtonIconRect(HWND button, BOOL hasCaption, const RECT *item, BOOL pushed,
+                           int iconWidth, RECT *iconRect) {
+    *iconRect = *item;
+    int itemWidth = item->right - item->left;
+    iconRect->left += (itemWidth - iconWidth) / 2;
     if (hasCaption) iconRect->top = 5;
     if (pushed) OffsetRect(iconRect, 1, 1);
 }
 
-void DrawButtonIcon(HWND button, HICON icon, HDC dc, bool hasCaption, const RECT *itemRect,
-                    bool pushed, bool disabled) {
-    RECT r;
-    ComputeButtonIconRect(button, hasCaption, itemRect, pushed, kIconSize, &r);
-    DrawStateW(dc, NULL, NULL, (LPARAM)icon, 0, r.left, r.top, kIconSize, kIconSize,
-               DST_ICON | (disabled ? DSS_DISABLED : 0));
+void DrawButtonIcon(HWND button, HICON icon, HDC dc, BOOL hasCaption, const RECT *item,
+                    BOOL pushed, BOOL disabled) {
+    if (icon == NULL) return;
+    RECT place;
+    ComputeButtonIconRect(button, hasCaption, item, pushed, kButtonIconSize, &place);
+    UINT flags = DST_ICON | (disabled ? DSS_DISABLED : 0);
+    DrawStateW(dc, NULL, NULL, (LPARAM)icon, 0, place.left, place.top,
+               place.right - place.left, place.bottom - place.top, flags);
 }
 
-void DrawTextButton(const DRAWITEMSTRUCT *item, HWND button, COLORREF captionColour) {
-    ButtonState state = StateOf(item);
-    RECT inner = DrawButtonFace(item->hDC, item->rcItem, state);
-    WCHAR caption[kCaptionChars];
-    GetWindowTextW(button, caption, ARRAYSIZE(caption));
-    if (caption[0] != 0) DrawCaption(item->hDC, item->rcItem, caption, state, captionColour, 0);
-    DrawFocus(item->hDC, inner, state);
-}
-
-void DrawIconButton(const DRAWITEMSTRUCT *item, HWND button, HICON icon) {
-    ButtonState state = StateOf(item);
-    RECT inner = DrawButtonFace(item->hDC, item->rcItem, state);
-    WCHAR caption[kCaptionChars];
-    GetWindowTextW(button, caption, ARRAYSIZE(caption));
-    bool hasCaption = caption[0] != 0;
-    DrawButtonIcon(button, icon, item->hDC, hasCaption, &item->rcItem, state.pushed, state.disabled);
-    if (hasCaption) {
-        DrawCaption(item->hDC, item->rcItem, caption, state, GetSysColor(COLOR_BTNTEXT),
-                    kIconCaptionDrop);
+void DrawButtonFace(const DRAWITEMSTRUCT *draw, RECT *face) {
+    HDC dc = draw->hDC;
+    BOOL pushed = (draw->itemState & ODS_SELECTED) != 0;
+    BOOL focused = (draw->itemState & ODS_FOCUS) != 0;
+    *face = draw->rcItem;
+    SetBkMode(dc, TRANSPARENT);
+    if (focused) {
+        SolidBrush black(RGB(0, 0, 0));
+        FrameRect(dc, face, black.get());
+        InflateRect(face, -1, -1);
     }
-    DrawFocus(item->hDC, inner, state);
+    {
+        SolidBrush buttonFace(GetSysColor(COLOR_BTNFACE));
+        FillRect(dc, face, buttonFace.get());
+    }
+    if (pushed) {
+        SolidBrush shadow(GetSysColor(COLOR_BTNSHADOW));
+        FrameRect(dc, face, shadow.get());
+    } else {
+        DrawFrameControl(dc, face, DFC_BUTTON, DFCS_BUTTONPUSH);
+    }
+}
+
+void DrawButtonCaption(HDC dc, const WCHAR *caption, const RECT *item, BOOL pushed,
+                       BOOL disabled, int drop, COLORREF colour) {
+    if (caption == NULL || caption[0] == 0) return;
+    RECT text = *item;
+    if (pushed) OffsetRect(&text, 1, 1);
+    RECT room = text;
+    DrawTextW(dc, caption, -1, &text, DT_CALCRECT | kCaptionFormat);
+    // Centre the word-wrapped block in the room it was measured in.
+    OffsetRect(&text, ((room.right - room.left) - (text.right - text.left)) / 2,
+               ((room.bottom - room.top) - (text.bottom - text.top)) / 2);
+    OffsetRect(&text, 0, drop);
+    SetBkMode(dc, TRANSPARENT);
+    if (disabled) {
+        OffsetRect(&text, 1, 1);
+        SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));
+        DrawTextW(dc, caption, -1, &text, kCaptionFormat);
+        OffsetRect(&text, -1, -1);
+        SetTextColor(dc, GetSysColor(COLOR_3DSHADOW));
+    } else {
+        SetTextColor(dc, colour);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    }
+    DrawTextW(dc, caption, -1, &text, kCaptionFormat);
+}
+
+void DrawButtonFocus(const DRAWITEMSTRUCT *draw, const RECT *face) {
+    if (!(draw->itemState & ODS_FOCUS)) return;
+    RECT focus = *face;
+    InflateRect(&focus, -3, -3);
+    DrawFocusRect(draw->hDC, &focus);
+}
+
+void DrawIconButton(const DRAWITEMSTRUCT *draw, HWND button, HICON icon) {
+    BOOL pushed = (draw->itemState & ODS_SELECTED) != 0;
+    BOOL disabled = (draw->itemState & ODS_DISABLED) != 0;
+    RECT face;
+    DrawButtonFace(draw, &face);
+    WCHAR caption[100];
+    caption[0] = 0;
+    GetWindowTextW(button, caption, ARRAYSIZE(caption));
+    DrawButtonIcon(button, icon, draw->hDC, caption[0] != 0, &draw->rcItem, pushed, disabled);
+    DrawButtonCaption(draw->hDC, caption, &draw->rcItem, pushed, disabled,
+                      kIconButtonCaptionDrop, GetSysColor(COLOR_BTNTEXT));
+    DrawButtonFocus(draw, &face);
 }

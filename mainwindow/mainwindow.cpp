@@ -1,111 +1,516 @@
-// The main window: creation, commands and shutdown.
-#include <strsafe.h>
+// The main window: the program's start-up, its painting and colours, its
+// commands and its shutdown.
+#include <winsock2.h>
 
+#include <windows.h>
+
+#include <strsafe.h>
+#include <wchar.h>
+
+#include <initializer_list>
+
+#include "books.h"
+#include "cipher.h"
 #include "datastore.h"
 #include "dbfiles.h"
+#include "iconbutton.h"
 #include "mainwindow.h"
+#include "phonelink.h"
 #include "resource.h"
+#include "schema.h"
+#include "sqlexec.h"
+#include "textbutton.h"
 #include "textutil.h"
+#include "update.h"
 
 HWND MainWindow;
+HFONT MainFonts[kMainFontCount];
+HICON ButtonIcons[kButtonIconCount];
+HBRUSH MainBrushes[kMainBrushCount];
+HBITMAP BannerBitmap;
+HBITMAP LogoBitmap;
+
+namespace {
 
 // Set once the shutdown has run, so a second WM_DESTROY changes nothing.
-static bool ShutdownDone;
+bool ShutdownDone;
 
-static const WCHAR kDataFileName[] = L"KorvaneData.db";
+const WCHAR kDataFileName[] = L"KorvaneData.db";
+const WCHAR kDiaryFileName[] = L"KorvaneDiary.db";
+const WCHAR kRemarkFileName[] = L"LastRemark.db";
+const double kProgramVersion = 14.9;
+
+// ---- Start-up --------------------------------------------------------------------
 
 // Shows a start-up failure and destroys the main window; its WM_DESTROY
-// runs the shutdown and posts WM_QUIT.
-static LRESULT StopStartUp(HWND window, const WCHAR *text, const WCHAR *caption) {
-    ShowMessageBox(window, text, caption, MB_OK | MB_ICONHAND);
+// runs the shutdown and posts WM_QUIT. Returns false for the caller to
+// hand on.
+bool StopStartUp(HWND window, const WCHAR *text, const WCHAR *caption, UINT icon) {
+    ShowMessageBox(window, text, caption, MB_OK | icon);
     DestroyWindow(window);
-    return 0;
+    return false;
 }
 
-static void ClearReadOnlyAttribute(const WCHAR *path) {
+bool StopCouldNotOpen(HWND window, const WCHAR *file) {
+    WCHAR text[kTextChars];
+    StringCchPrintfW(text, ARRAYSIZE(text),
+                     UseEnglish ? L"Could not open database[%ls]" : L"Tidak dapat membuka database[%ls]", file);
+    return StopStartUp(window, text, L"Error", MB_ICONHAND);
+}
+
+// Still going: the window was not destroyed by a failed statement.
+bool Alive(HWND window) { return MainWindow == window && IsWindow(window); }
+
+void CreateMainFonts() {
+    static const struct {
+        int height, weight;
+    } kFonts[kMainFontCount] = {{100, 400}, {75, 400}, {40, 400}, {20, 400}, {21, 700},
+                                {15, 400},  {30, 400}, {90, 400}, {30, 400}};
+    for (int i = 0; i < kMainFontCount; i++) {
+        LOGFONTW lf;
+        ZeroMemory(&lf, sizeof lf);
+        lf.lfHeight = kFonts[i].height;
+        lf.lfWeight = kFonts[i].weight;
+        lf.lfCharSet = OEM_CHARSET;
+        StringCchCopyW(lf.lfFaceName, ARRAYSIZE(lf.lfFaceName), L"Arial");
+        MainFonts[i] = CreateFontIndirectW(&lf);
+    }
+}
+
+void ClearReadOnlyAttribute(const WCHAR *path) {
     DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-// Opens the wanted-vehicle data beside the program. Returns false after
-// stopping the start-up with its message.
-static bool OpenDataDatabase(HWND window) {
-    WCHAR text[kTextChars + 64];
-    if (GetFileAttributesW(DataDbPath) == INVALID_FILE_ATTRIBUTES) {
-        StringCchPrintfW(text, ARRAYSIZE(text),
-                         UseEnglish ? L"File[%ls] does not exist" : L"File[%ls] tidak wujud",
-                         kDataFileName);
-        StopStartUp(window, text, UseEnglish ? L"Error" : L"Masaalah");
-        return false;
-    }
-    ClearReadOnlyAttribute(DataDbPath);
+bool FileExists(const WCHAR *path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Opens path on *db; the connection stays NULL when the engine refuses.
+void OpenBook(const WCHAR *path, sqlite3 **db) {
     char name[kPathChars * 3];
-    if (!EngineFileName(DataDbPath, name) || sqlite3_open(name, &DataDb) != SQLITE_OK) {
-        if (DataDb != NULL) {
-            sqlite3_close(DataDb);
-            DataDb = NULL;
-        }
-        StringCchPrintfW(text, ARRAYSIZE(text),
-                         UseEnglish ? L"Could not open database[%ls]"
-                                    : L"Tidak dapat membuka database[%ls]",
-                         kDataFileName);
-        StopStartUp(window, text, L"Error");
-        return false;
-    }
-    return true;
-}
-
-static LRESULT MainWindow_OnCreate(HWND window) {
-    MainWindow = window;
-    ShutdownDone = false;
-    CenterWindowOnScreen(window);
-
-    WCHAR folder[kPathChars];
-    GetProgramFolder(folder);
-    BuildDatabasePaths(folder);
-    if (!OpenDataDatabase(window)) return 0;
-    return 0;
-}
-
-// Closes a connection and forgets it, so nothing runs on it afterwards.
-static void CloseConnection(sqlite3 **db) {
-    if (*db != NULL) {
+    if (!EngineFileName(path, name)) return;
+    if (sqlite3_open(name, db) != SQLITE_OK && *db != NULL) {
         sqlite3_close(*db);
         *db = NULL;
     }
 }
 
-static void MainWindow_OnDestroy(void) {
+bool OpenDataDatabase(HWND window) {
+    if (!FileExists(DataDbPath)) {
+        WCHAR text[kTextChars];
+        StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"File[%ls] does not exist" : L"File[%ls] tidak wujud",
+                         kDataFileName);
+        return StopStartUp(window, text, UseEnglish ? L"Error" : L"Masaalah", MB_ICONHAND);
+    }
+    ClearReadOnlyAttribute(DataDbPath);
+    OpenBook(DataDbPath, &DataDb);
+    if (DataDb == NULL) return StopCouldNotOpen(window, kDataFileName);
+    return true;
+}
+
+bool OpenInitDatabase(HWND window) {
+    if (!FileExists(InitDbPath)) {
+        CreateInitDatabase(window);
+    } else {
+        OpenBook(InitDbPath, &InitDb);
+    }
+    if (!Alive(window)) return false;
+    ZeroMemory(DiaryStoragePlace, sizeof DiaryStoragePlace);
+    SelectSql(InitDb, L"select C2 from PRI where C1 ='DSP'", kModeStoragePlace);
+    return Alive(window);
+}
+
+bool OpenDiaryDatabase(HWND window) {
+    if (FileExists(DiaryDbPath)) {
+        ConvertToProgramDatabase(DiaryDbPath);
+        OpenBook(DiaryDbPath, &DiaryDb);
+    } else {
+        CreateDiaryDatabase(window);
+    }
+    if (!Alive(window)) return false;
+    if (DiaryDb == NULL) return StopCouldNotOpen(window, kDiaryFileName);
+
+    DiarySchemaVersion = 0;
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='DSV'", kModeDiaryVersion);
+    MigrateDiaryToCurrent(window);
+    if (!Alive(window)) return false;
+    if (DiaryDb == NULL) return StopCouldNotOpen(window, kDiaryFileName);
+    return true;
+}
+
+bool ReadDataSettings(HWND window) {
+    StringCchCopyW(DataVersionPatch, ARRAYSIZE(DataVersionPatch), L"FACTORY");
+    SelectSql(DataDb, L"select C2 from PRD where C1 ='DVP'", kModeDataVersionPatch);
+    SelectSql(DataDb, L"select C2 from PRD where C1 ='DV'", kModeDataVersion);
+    SelectSql(DataDb, L"select C2 from PRD where C1 ='DVR'", kModeDataVersionUpdate);
+    SelectSql(DataDb, L"select C2 from PRD where C1 ='CE'", kModeRequiredVersion);
+    if (RequiredProgramVersion > kProgramVersion) {
+        return StopStartUp(window,
+                           UseEnglish ? L"Please update your Korvane Software, it is already obsolete."
+                                      : L"Sila upgrade software Korvane anda kerana ianya telah ketinggalan zaman.",
+                           L"", MB_ICONINFORMATION);
+    }
+    return Alive(window);
+}
+
+void ReadDiarySettings() {
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='FH1'", kModeFindHistory1);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='FH2'", kModeFindHistory1 + 1);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='FH3'", kModeFindHistory1 + 2);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='LOC'", kModeLocation);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='D'", kModeDiaryPassword);
+    ZeroMemory(SearchUsing, sizeof SearchUsing);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='SU'", kModeSearchUsing);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='B'", kModeLanguage);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='SND'", kModeSound);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='HRS'", kModeHugeResult);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='MCT'", kModeMultiColour);
+    SelectSql(DiaryDb, L"select C2 from PRS where C1 ='EML'", kModeEmail);
+}
+
+bool OpenRemarkDatabase(HWND window) {
+    if (FileExists(RemarkDbPath)) {
+        ConvertToProgramDatabase(RemarkDbPath);
+        OpenBook(RemarkDbPath, &RemarkDb);
+    } else {
+        CreateRemarkDatabase(window);
+    }
+    if (!Alive(window)) return false;
+    if (RemarkDb == NULL) return StopCouldNotOpen(window, kRemarkFileName);
+
+    RemarkSchemaVersion = 0;
+    SelectSql(RemarkDb, L"select C2 from PRS where C1 ='DSV'", kModeRemarkVersion);
+    double version = RemarkSchemaVersion;
+    MigrateRemarkToCurrent(window);
+    if (!Alive(window)) return false;
+    if (version == 0 || RemarkDb == NULL) return StopCouldNotOpen(window, kRemarkFileName);
+
+    SelectSql(RemarkDb, L"select C2 from PRS where C1 ='D'", kModeRemarkPassword);
+    if (RemarkPassword[0] == 0 && DiaryPassword[0] != 0) {
+        // The remark book takes the diary's password until it has its own.
+        char field[kCipherFieldBytes];
+        EncodeField(LocalCipher, DiaryPassword, field);
+        WCHAR statement[kStatementChars];
+        StringCchPrintfW(statement, ARRAYSIZE(statement), L"update PRS set C2 = '%hs' where C1 = 'D'", field);
+        ExecInTransaction(&RemarkDb, statement);
+        StringCchCopyW(RemarkPassword, ARRAYSIZE(RemarkPassword), DiaryPassword);
+    }
+    return Alive(window);
+}
+
+void LoadButtonIcons() {
+    static const int kIcons[kButtonIconCount] = {
+        IDI_BUTTON_DIARY,       IDI_BUTTON_SETTING, IDI_BUTTON_DIARY_PASSWORD,
+        IDI_BUTTON_UPDATE_DIARY, IDI_BUTTON_BACKUP_DIARY, IDI_BUTTON_IMPORT_DIARY,
+        IDI_BUTTON_FIND,        IDI_BUTTON_REMARK,  IDI_BUTTON_IMPORT_REMARK,
+    };
+    for (int i = 0; i < kButtonIconCount; i++) {
+        if (ButtonIcons[i] == NULL) {
+            ButtonIcons[i] = (HICON)LoadImageW(AppInstance, MAKEINTRESOURCEW(kIcons[i]), IMAGE_ICON, 48, 48, 0);
+        }
+    }
+}
+
+void CreateMainBrushes() {
+    MainBrushes[kBrushFace] = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    MainBrushes[kBrushWhite] = CreateSolidBrush(RGB(255, 255, 255));
+    MainBrushes[kBrushLightYellow] = CreateSolidBrush(0xAFFFFF);
+    MainBrushes[kBrushLightGreen] = CreateSolidBrush(0xAEF5C3);
+    MainBrushes[kBrushYellow] = CreateSolidBrush(0x5FFDEF);
+}
+
+LRESULT MainWindow_OnCreate(HWND window) {
+    MainWindow = window;
+    ShutdownDone = false;
+    CenterWindowOnScreen(window);
+    CreateMainFonts();
+    KeyCipherContexts();
+
+    WCHAR folder[kPathChars];
+    GetProgramFolder(folder);
+    BuildDatabasePaths(folder);
+    if (!OpenDataDatabase(window) || !OpenInitDatabase(window) || !OpenDiaryDatabase(window) ||
+        !ReadDataSettings(window)) {
+        return 0;
+    }
+    ReadDiarySettings();
+    if (!Alive(window) || !OpenRemarkDatabase(window)) return 0;
+
+    LoadButtonIcons();
+    CreateMainControls(window);
+    BannerBitmap = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_BANNER));
+
+    DWORD error = 0;
+    if (!CreatePhoneConnectionMutex(&error)) {
+        WCHAR text[64];
+        StringCchPrintfW(text, ARRAYSIZE(text), L"CreateMex failed, error: %d.\n", (int)error);
+        ShowMessageBox(window, text, L"Error", MB_OK);
+    }
+    FillMainTexts();
+    for (int i = 0; i < kContactLineCount; i++) {
+        WCHAR query[64];
+        StringCchPrintfW(query, ARRAYSIZE(query), L"select C2 from PRD where C1 = 'CP%d'", i + 1);
+        SelectSql(DataDb, query, kModeContactLine1 + i);
+    }
+    FillStartScreen();
+    LogoBitmap = LoadBitmapW(AppInstance, MAKEINTRESOURCEW(IDB_LOGO));
+    GetWindowsVersionText(PlatformText, ARRAYSIZE(PlatformText));
+    CreateMainBrushes();
+    if (!Alive(window)) return 0;
+
+    SetForegroundWindow(window);
+    ShowFollowUpWindow(window);
+    return 0;
+}
+
+// ---- Shutdown --------------------------------------------------------------------
+
+// Stores a field's text, enciphered, under a diary key. Done only while the
+// field exists: a start-up that stopped early must not wipe what is stored.
+void StoreFieldInDiary(HWND field, const WCHAR *key, bool dropApostrophes) {
+    if (field == NULL || DiaryDb == NULL) return;
+    WCHAR text[kTextChars];
+    GetWindowTextW(field, text, ARRAYSIZE(text));
+    if (dropApostrophes) RemoveCharacter(text, L'\'');
+    char cipher[kCipherFieldBytes];
+    EncodeField(LocalCipher, text, cipher);
+    WCHAR statement[kStatementChars];
+    StringCchPrintfW(statement, ARRAYSIZE(statement), L"update PRS set C2 = '%hs' where C1 = '%ls'", cipher, key);
+    ExecInTransaction(&DiaryDb, statement);
+}
+
+// A statement still running (a select stopped by a failure inside its rows)
+// must not keep the connection from closing: close_v2 finishes it later.
+void CloseConnection(sqlite3 **db) {
+    if (*db != NULL) {
+        sqlite3_close_v2(*db);
+        *db = NULL;
+    }
+}
+
+template <typename T, size_t N> void DeleteAll(T (&objects)[N]) {
+    for (T &object : objects) {
+        if (object != NULL) DeleteObject(object);
+        object = NULL;
+    }
+}
+
+void MainWindow_OnDestroy() {
     if (ShutdownDone) return;
     ShutdownDone = true;
+    StoreFieldInDiary(LocationEdit, L"LOC", true);
+    StoreFieldInDiary(MainControl(IDC_EMAIL), L"EML", false);
+
+    for (HICON &icon : ButtonIcons) {
+        if (icon != NULL) DestroyIcon(icon);
+        icon = NULL;
+    }
+    DeleteAll(MainBrushes);
+    DeleteAll(MainFonts);
+    for (HBITMAP *bitmap : {&BannerBitmap, &LogoBitmap}) {
+        if (*bitmap != NULL) DeleteObject(*bitmap);
+        *bitmap = NULL;
+    }
     CloseConnection(&DataDb);
     CloseConnection(&DiaryDb);
     CloseConnection(&InitDb);
     CloseConnection(&RemarkDb);
+    ShutDownHandphoneLink(2000);
     MainWindow = NULL;
+    PlateEntryEdit = NULL;
+    LocationEdit = NULL;
     PostQuitMessage(0);
 }
 
-// Returns true when the command was handled here.
-static bool MainWindow_OnCommand(HWND, int id) {
-    switch (id) {
-    case IDM_CTRL_Q:
-        return false;  // Ctrl+Q is reserved and does nothing
+// ---- Painting and colours ----------------------------------------------------------
+
+void MainWindow_OnPaint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (BannerBitmap != NULL) {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(memory, BannerBitmap);
+        BITMAP info;
+        GetObjectW(BannerBitmap, sizeof info, &info);
+        int x = SmallScreen ? 200 : 470;
+        int y = SmallScreen ? SmallScreenShift + 517 : 625;
+        BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteDC(memory);
     }
+    UpdateWindow(MainControl(IDC_FIND_HISTORY));
+    PaintFindHistory();
+    EndPaint(window, &ps);
+}
+
+HBRUSH Paint(HDC dc, COLORREF text, MainBrush brush, COLORREF background) {
+    SetBkMode(dc, OPAQUE);
+    SetTextColor(dc, text);
+    SetBkColor(dc, background);
+    return MainBrushes[brush];
+}
+
+LRESULT MainWindow_OnColourStatic(HDC dc, int id) {
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    switch (id) {
+    case IDC_FIND_HISTORY:
+    case IDC_ARREARS_LABEL:
+    case IDC_FINANCIER_LABEL:
+    case IDC_LAST_SAVED:
+        return (LRESULT)Paint(dc, RGB(0, 0, 255), kBrushFace, face);
+    case IDC_UPDATE_STATUS:
+        return (LRESULT)Paint(dc, UpdateStatusColour, kBrushFace, face);
+    case IDC_RESULT:
+        SetBkMode(dc, OPAQUE);
+        SetBkColor(dc, RGB(255, 255, 255));
+        return (LRESULT)MainBrushes[kBrushWhite];
+    case IDC_HIT_COUNT:
+    case IDC_STATUS_LINE:
+    case IDC_START_MESSAGE:
+    case IDC_DATA_VERSION:
+    case IDC_PLATE_LABEL:
+    case IDC_DATE_LABEL:
+    case IDC_REMARK_LABEL:
+    case IDC_FOLLOWUP_LABEL:
+    case IDC_GPS_STATUS:
+        return (LRESULT)Paint(dc, RGB(255, 0, 0), kBrushFace, face);
+    case IDC_LINK_STATUS:
+        return (LRESULT)Paint(dc, RGB(190, 50, 180), kBrushFace, face);
+    case IDC_EMAIL_NOTE:
+        return (LRESULT)Paint(dc, RGB(0, 128, 0), kBrushFace, face);
+    }
+    return 0;
+}
+
+LRESULT MainWindow_OnColourEdit(HDC dc, int id) {
+    switch (id) {
+    case IDC_ARREARS:
+    case IDC_LASTPAY_DAY:
+    case IDC_LASTPAY_MONTH:
+    case IDC_LASTPAY_YEAR:
+    case IDC_FINANCIER:
+    case IDC_REMARK:
+    case IDC_FOLLOWUP_DAY:
+    case IDC_FOLLOWUP_MONTH:
+    case IDC_FOLLOWUP_YEAR:
+        if (RemarkPresent == 1) return (LRESULT)Paint(dc, RGB(255, 0, 0), kBrushLightYellow, 0xAFFFFF);
+        return (LRESULT)Paint(dc, GetSysColor(COLOR_BTNTEXT), kBrushWhite, RGB(255, 255, 255));
+    case IDC_LOCATION:
+        if (HandphoneLinkOn.load() == 1) {
+            LONG alive = 0;
+            if (PhoneConnectionMutex != NULL && WaitForSingleObject(PhoneConnectionMutex, 100) != WAIT_TIMEOUT) {
+                alive = GpsFixAlive;
+                ReleaseMutex(PhoneConnectionMutex);
+            }
+            if (alive == 1) return (LRESULT)Paint(dc, GetSysColor(COLOR_BTNTEXT), kBrushLightGreen, 0xAEF5C3);
+            return (LRESULT)Paint(dc, GetSysColor(COLOR_BTNTEXT), kBrushYellow, 0x5FFDEF);
+        }
+        return (LRESULT)Paint(dc, GetSysColor(COLOR_BTNTEXT), kBrushWhite, RGB(255, 255, 255));
+    }
+    return 0;
+}
+
+LRESULT MainWindow_OnDrawItem(const DRAWITEMSTRUCT *item) {
+    int id = (int)item->CtlID;
+    if (id >= IDC_BIG_BUTTON_FIRST && id <= IDC_BIG_BUTTON_LAST) {
+        // Icons 15003-15008 and 15010-15011; 15009 is Find's.
+        int index = id - IDC_BIG_BUTTON_FIRST;
+        DrawIconButton(item, item->hwndItem, ButtonIcons[index < 6 ? index : index + 1]);
+        return TRUE;
+    }
+    switch (id) {
+    case IDC_FIND:
+        DrawIconButton(item, item->hwndItem, ButtonIcons[6]);
+        return TRUE;
+    case IDC_GPS:
+        DrawTextButton(item, item->hwndItem, HandphoneLinkOn.load() == 1 ? RGB(36, 143, 36) : RGB(255, 0, 0));
+        return TRUE;
+    case IDC_GET_IP:
+        DrawTextButton(item, item->hwndItem, RGB(190, 50, 180));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// ---- Commands --------------------------------------------------------------------
+
+// Returns true when the command was handled here.
+bool MainWindow_OnCommand(HWND window, int id, int code) {
+    switch (id) {
+    case IDC_FIND:
+        if (code == BN_CLICKED) FindPlate();
+        return true;
+    case IDC_PLATE_ENTRY:
+        if (code == EN_CHANGE) OnPlateEntryChanged();
+        return true;
+    case IDC_SAVE:
+        if (code == BN_CLICKED) SaveRemarkFields();
+        return true;
+    case IDC_DELETE_REMARK:
+        if (code == BN_CLICKED) DeleteRemarkOfPlate();
+        return true;
+    case IDC_DELETE_PLATE:
+        if (code == BN_CLICKED) UndoLastSearch();
+        return true;
+    case IDC_DELETE_ROW:
+        if (code == BN_CLICKED) DeleteFoundVehicleRow();
+        return true;
+    case IDC_DELETE_ALL:
+        if (code == BN_CLICKED) DeleteAllFoundVehicles();
+        return true;
+    case IDC_REMARK:
+        if (code == EN_SETFOCUS) PostMessageW(MainControl(IDC_REMARK), EM_SETSEL, 0, -1);
+        return true;
+    case IDC_GPS:
+        if (code == BN_CLICKED) {
+            ToggleHandphoneLink();
+            SetFocus(PlateEntryEdit);
+        }
+        return true;
+    case IDC_DOWNLOAD_1:
+    case IDC_DOWNLOAD_2:
+        if (code == BN_CLICKED) {
+            DownloadDataUpdate(id == IDC_DOWNLOAD_1 ? 1 : 2);
+            SetFocus(PlateEntryEdit);
+        }
+        return true;
+    }
+    (void)window;
     return false;
 }
+
+}  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
         return MainWindow_OnCreate(window);
-    case WM_COMMAND:
-        if (MainWindow_OnCommand(window, LOWORD(wParam))) return 0;
-        break;
     case WM_DESTROY:
         MainWindow_OnDestroy();
         return 0;
+    case WM_SIZE:
+        LayoutMainWindow();
+        return 0;
+    case WM_ACTIVATE:
+        if (PlateEntryEdit != NULL) SetFocus(PlateEntryEdit);
+        return 0;
+    case WM_PAINT:
+        MainWindow_OnPaint(window);
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_SETTINGCHANGE:
+        return 0;
+    case WM_DRAWITEM:
+        return MainWindow_OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+    case WM_CTLCOLORSTATIC:
+        return MainWindow_OnColourStatic((HDC)wParam, GetDlgCtrlID((HWND)lParam));
+    case WM_CTLCOLOREDIT:
+        return MainWindow_OnColourEdit((HDC)wParam, GetDlgCtrlID((HWND)lParam));
+    case WM_COMMAND:
+        if (MainWindow_OnCommand(window, LOWORD(wParam), HIWORD(wParam))) return 0;
+        break;
     }
     return DefWindowProcW(window, msg, wParam, lParam);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "sqlite3.h"
+
 // winmain.cpp
 extern HINSTANCE AppInstance;   // the instance handed to wWinMain
 extern int FrameAllowance;      // 10 on Windows 6.0 and later, else 0
@@ -12,6 +14,76 @@ extern int SmallScreenShift;    // -123 on a small screen, else 0
 
 // mainwindow.cpp
 extern HWND MainWindow;         // the main window, from WM_CREATE until WM_DESTROY
+
+// The main window's fonts, all Arial, by letter: A 100, B 75, C 40, D 20,
+// E 21 bold, F 15, G 30, H 90, I 30 pixels high.
+enum MainFont { kFontA, kFontB, kFontC, kFontD, kFontE, kFontF, kFontG, kFontH, kFontI, kMainFontCount };
+extern HFONT MainFonts[kMainFontCount];  // created at start-up, deleted at shutdown
+
+// The nine icons of the icon buttons, in the order of their resources
+// 15003-15011; loaded once at start-up.
+enum { kButtonIconCount = 9 };
+extern HICON ButtonIcons[kButtonIconCount];
+
+// The brushes of the coloured fields, created once at start-up.
+enum MainBrush { kBrushFace, kBrushWhite, kBrushLightYellow, kBrushLightGreen, kBrushYellow, kMainBrushCount };
+extern HBRUSH MainBrushes[kMainBrushCount];
+
+extern HBITMAP BannerBitmap;    // resource 128, drawn by WM_PAINT
+extern HBITMAP LogoBitmap;      // resource 122, kept, not drawn
+
+// maincontrols.cpp
+// Creates the main window's controls, lists and texts in their start-screen
+// state (the search controls hidden until the first Find).
+void CreateMainControls(HWND window);
+// Fills the version lines, the e-mail note and the location field, and
+// puts the input filters on the plate entry and the location field.
+void FillMainTexts(void);
+// Fills the start message, the result font, the find history and the
+// contact lines; gives the plate entry its limit and the focus.
+void FillStartScreen(void);
+// Shows the controls of the search screen (the first Find does this).
+void ShowSearchScreen(void);
+
+// search.cpp
+extern int StartScreenPending;  // 1 until the first Find leaves the start screen
+extern int SearchCounter;       // searches of plates longer than 6 characters; Save zeroes it
+extern int FirstPurgeDone;      // 1 once the counter first passed 35
+extern int PlateFontStep;       // 0-3: which plate-entry font is set (3: the 100-pixel one)
+extern sqlite3_int64 LastSearchFirstRowId;  // first diary row the last search wrote; 0 none
+extern sqlite3_int64 LastSearchLastRowId;   // last diary row the last search wrote; 0 none
+
+// Rewrites, in place, a plate that begins with one of the known misread
+// series (GIM -> G1M, X0IC -> XOIC, IM4U -> 1M4U, ...). The length never
+// changes; other plates stay as they are.
+void NormalisePlateNumber(WCHAR *plate);
+// The Find command: tidy the entry, log the search, show the hits.
+void FindPlate(void);
+// EN_CHANGE of the plate entry: the font by the text's length, then the paint.
+void OnPlateEntryChanged(void);
+
+// remarkfields.cpp
+// Reads and checks one date of the remark fields (or of a book window): day
+// edit, month combo (index 1-12), year edit. name is "LastPayment" or
+// "FollowUp". With all three empty *out is "" (or "NULL" when nullWhenEmpty).
+// A valid date is formatted from its numbers, "DD Mon YYYY", or
+// "YYYY-MM-DD" when isoForm. On a fault shows its message (owner), puts
+// the focus on the field at fault and returns false.
+bool ReadCheckedDate(HWND owner, HWND dayEdit, HWND monthCombo, HWND yearEdit, const WCHAR *name,
+                     bool isoForm, bool nullWhenEmpty, WCHAR *out, size_t outChars);
+void SaveRemarkFields(void);         // Save 11023
+void DeleteRemarkOfPlate(void);      // "<- X" 11030
+void UndoLastSearch(void);           // "<-Delete This PlateNo[F4]" 12009
+void DeleteFoundVehicleRow(void);    // "Delete This Row" 11024
+void DeleteAllFoundVehicles(void);   // "Delete All" 11025
+// Empties the remark and follow-up fields and hides "<- X".
+void ClearRemarkFields(void);
+
+// platepaint.cpp
+// Paint the plate entry and the find history one coloured character at a
+// time, when MultiColourText is 1; otherwise they do nothing.
+void PaintPlateEntry(void);
+void PaintFindHistory(void);
 
 // controls.cpp: the main window's controls. Every other control is reached
 // by its id (resources/resource.h) through MainControl.
@@ -66,3 +138,5 @@ int ChooseDiaryFile(HWND owner, WCHAR *file, DWORD fileChars, WCHAR *fileTitle, 
 // Moves window to the centre of the screen, 20 pixels high of true centre;
 // size and Z order kept.
 void CenterWindowOnScreen(HWND window);
+// Places the main window's resizable controls for its present size.
+void LayoutMainWindow(void);

@@ -59,7 +59,7 @@ void SetControlText(int id, const WCHAR *text) {
     HWND control = MainControl(id);
     if (control == NULL) return;
     DWORD_PTR result;
-    SendMessageTimeoutW(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, (LPARAM)text, SMTO_BLOCK,
                         kControlWaitMs, &result);
 }
 

@@ -10,6 +10,17 @@
 #define IDI_LIST_CROSS       15000 // list image 0: red cross (not found)
 #define IDI_LIST_TICK        15001 // list image 1: green tick (found)
 #define IDI_LIST_TICK_CROSS  15002 // list image 2: tick with a cross (found after Update Diary)
+#define IDI_BUTTON_DIARY          15003   // the big buttons' icons, 48 x 48
+#define IDI_BUTTON_SETTING        15004
+#define IDI_BUTTON_DIARY_PASSWORD 15005
+#define IDI_BUTTON_UPDATE_DIARY   15006
+#define IDI_BUTTON_BACKUP_DIARY   15007
+#define IDI_BUTTON_IMPORT_DIARY   15008
+#define IDI_BUTTON_FIND           15009
+#define IDI_BUTTON_REMARK         15010
+#define IDI_BUTTON_IMPORT_REMARK  15011
+#define IDB_LOGO             122   // loaded, not drawn
+#define IDB_BANNER           128   // drawn by the main window's WM_PAINT
 
 // ---- Main window controls ---------------------------------------------------
 #define IDC_FIND_HISTORY         11001   // STATIC: the last three plates

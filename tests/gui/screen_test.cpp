@@ -24,7 +24,9 @@ int RecordMessage(HWND, const WCHAR *text, const WCHAR *, UINT) {
 TEST(ScreenRule, SmallScreenValuesFollowTheScreenHeight) {
     const char *expected = getenv("KORVANE_EXPECT_SCREEN_HEIGHT");
     int height = GetSystemMetrics(SM_CYSCREEN);
-    if (expected != NULL) ASSERT_EQ(height, atoi(expected)) << "not the screen asked for";
+    if (expected != NULL) {
+        ASSERT_EQ(height, atoi(expected)) << "not the screen asked for";
+    }
 
     MessageBoxHook = RecordMessage;
     EXPECT_EQ(InitInstance(GetModuleHandleW(NULL), SW_SHOWNORMAL), 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "iconbutton.h"
+#include "textbutton.h"
 
 namespace {
 

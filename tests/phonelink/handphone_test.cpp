@@ -143,7 +143,7 @@ TEST_F(Link, LocationsArriveUntilThePhoneSaysExit) {
     ASSERT_TRUE(PumpUntil([] { return Text(IDC_LOCATION) == L"JALAN TUN RAZAK"; }));
     EXPECT_EQ(Text(IDC_GPS_STATUS), L"") << "the first location clears the warning";
     ASSERT_TRUE(phone.SendKeepAlive());
-    Sleep(100);
+    PumpUntil([] { return false; }, 200);
     ASSERT_TRUE(phone.SendLocation(L"PERSIARAN KLCC"));
     ASSERT_TRUE(PumpUntil([] { return Text(IDC_LOCATION) == L"PERSIARAN KLCC"; }));
 
@@ -179,11 +179,11 @@ TEST_F(Link, GarbageAndLongBurstsNeverBreakTheReceiver) {
     ASSERT_TRUE(phone.Connect(kHandphonePort, 5000));
     ASSERT_TRUE(PumpUntil([] { return Text(IDC_LINK_STATUS) == L"Sudah connect dengan handphone"; }));
     ASSERT_TRUE(phone.SendRaw(std::string(1024, 'A')));
-    Sleep(100);
+    PumpUntil([] { return false; }, 200);  // one receive per message
     ASSERT_TRUE(phone.SendRaw(std::string("abc\0def", 7)));
-    Sleep(100);
+    PumpUntil([] { return false; }, 200);  // one receive per message
     ASSERT_TRUE(phone.SendRaw(std::string(300, '=') + "%%%"));
-    Sleep(100);
+    PumpUntil([] { return false; }, 200);  // one receive per message
     ASSERT_TRUE(phone.SendLocation(L"LEBUHRAYA"));
     ASSERT_TRUE(PumpUntil([] { return Text(IDC_LOCATION) == L"LEBUHRAYA"; }));
     EXPECT_EQ(HandphoneLinkOn.load(), 1);

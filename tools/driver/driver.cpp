@@ -180,9 +180,11 @@ void Settle(HWND window) {
 }
 
 void Click(HWND button) {
-    PostMessageW(button, BM_CLICK, 0, 0);
-    Settle(button);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &result);
 }
+
+void PostClick(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void PressKey(HWND window, UINT vk) {
     UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);

@@ -59,9 +59,12 @@ bool SetText(HWND window, const std::wstring &text);
 // Reads a window's class name.
 std::wstring GetClass(HWND window);
 
-// Posts a click to a button (BM_CLICK) and waits until its window has
-// handled the messages before it.
+// Clicks a button (BM_CLICK) and returns once the click has been handled
+// (at most a minute). A click that opens a modal box would wait for it to
+// close: use PostClick for those, then WaitForMessageBox.
 void Click(HWND button);
+// Posts a click and returns at once.
+void PostClick(HWND button);
 // Posts a key press (WM_KEYDOWN and WM_KEYUP) of virtual key vk.
 void PressKey(HWND window, UINT vk);
 // Posts WM_CHAR for every character of text.

@@ -1,0 +1,126 @@
+// Running statements and selects on the program's connections, and the one
+// row handler that every select feeds by its numbered select mode.
+#pragma once
+
+#include <windows.h>
+
+#include <stddef.h>
+
+#include "cipher.h"
+#include "sqlite3.h"
+
+enum {
+    kStatementChars = 1500,  // a statement as formatted, and its ANSI form in bytes
+    kSlotChars = 256,        // each row slot
+    kSelectSlotCount = 12,
+    kRemarkSlotCount = 7,
+    kEncodedSlotCount = 5,
+};
+
+// The select modes in use (the number is what callers pass to SelectSql).
+enum SelectModeNumber {
+    kModePlateSearch = 0,       // VLD rows of the searched plate: show them, log the hit
+    kModeDataVersion = 2,       // PRD 'DV'
+    kModeDataVersionUpdate = 3, // PRD 'DVR', then DataVersionText
+    kModeDataVersionPatch = 4,  // PRD 'DVP'
+    kModeContactLine1 = 5,      // PRD 'CP1' .. 'CP6' are modes 5 .. 10
+    kModeFindHistory1 = 11,     // PRS 'FH1' .. 'FH3' are modes 11 .. 13
+    kModeSound = 17,            // PRS 'SND'
+    kModeLanguage = 18,         // PRS 'B'
+    kModeStoragePlace = 19,     // PRI 'DSP'
+    kModeSearchUsing = 20,      // PRS 'SU'
+    kModeVacuum = 22,           // "VACUUM;", no rows
+    kModeRequiredVersion = 23,  // PRD 'CE'
+    kModeDiaryVersion = 24,     // diary PRS 'DSV'
+    kModeLocation = 25,         // PRS 'LOC'
+    kModeDiaryLastRowId = 28,   // highest VLS rowid of a diary
+    kModeCleanUpLookup = 30,    // slot 0 := C1, slot 2 := C3
+    kModeDiaryRowCopy = 31,     // slots 0-10 := C1-C11
+    kModeDiaryPassword = 32,    // PRS 'D'
+    kModeFinancierList = 35,    // FLD C1 into the Diary window's financier combo
+    kModeSettingsRowCopy = 40,  // slots 0-1 := C1, C2
+    kModeSettingsLastRowId = 41,
+    kModeHugeResult = 43,       // PRS 'HRS'
+    kModeMultiColour = 44,      // PRS 'MCT'
+    kModeImportLastRowId = 47,
+    kModeImportDiaryRow = 48,   // slots 0-10 := C1-C11
+    kModeImportPassword = 49,   // import PRS 'D'
+    kModeRemarkVersion = 50,    // remark or import PRS 'DSV'
+    kModeRemarkPassword = 51,   // remark PRS 'D'
+    kModeRemarkOfPlate = 52,    // the remark row of the searched plate
+    kModeImportRemarkRow = 53,  // slots 0-5 or 0-6 by RemarkSchemaVersion
+    kModeReadOnly = 55,         // nothing per row
+    kModeClearedPurged = 56,    // remark PRS 'CLF'
+    kModeEmail = 57,            // PRS 'EML'
+};
+
+// sqlexec.cpp
+extern int SelectMode;                                      // the mode of the select that runs
+extern WCHAR SelectSlots[kSelectSlotCount][kSlotChars];     // row columns of the copying modes
+extern WCHAR RemarkSlots[kRemarkSlotCount][kSlotChars];     // the remark row of mode 52
+extern char EncodedSlots[kEncodedSlotCount][kCipherFieldBytes];  // cipher fields of mode 0's diary row
+extern WCHAR StatementText[kStatementChars];                // error texts, diary inserts, "Last Saved at"
+extern int DiaryLastRowId;     // mode 28: highest rowid of a diary's VLS
+extern int SettingsLastRowId;  // mode 41: highest rowid of the diary's PRS
+extern int ImportLastRowId;    // mode 47: highest rowid of the import book's VLS
+extern int VehicleFound;       // mode 0 sets it to 1; the search clears it
+extern int RemarkPresent;      // mode 52 sets it to 1; the search clears it
+extern int RemarkToScreen;     // 1: mode 52 fills the main window; 0 during Import Remark
+extern int SelectAborted;      // 1 when the last select was stopped by a failed statement in its rows
+extern int FoundBeepCount;     // beeps sounded for hits and remarks since start
+
+// Doubles every apostrophe of text into out (outChars), so that the result
+// may stand between apostrophes in a statement. Returns false, with out
+// emptied, when the quoted text does not fit.
+bool SqlQuote(const WCHAR *text, WCHAR *out, size_t outChars);
+template <size_t N> inline bool SqlQuote(const WCHAR *text, WCHAR (&out)[N]) {
+    return SqlQuote(text, out, N);
+}
+
+// Runs one statement that returns no rows. Returns the engine's code,
+// SQLITE_OK on success. A null connection runs nothing and returns
+// SQLITE_MISUSE quietly. A statement whose ANSI form does not fit
+// kStatementChars bytes is not run and fails like one the engine refuses.
+//
+// On a failure StatementText := "Error in statement: %S [%S].\n", the
+// message box "sql_stmt" is shown, and the main window, when there is one,
+// is destroyed: the program ends, and its shutdown closes the connections.
+int ExecSql(sqlite3 *db, const WCHAR *statement);
+
+// Runs "begin", the count statements and "commit" on *db through ExecSql,
+// reading *db again before each (a failure may have closed it). Stops at
+// the first failure; when the connection is then still open, the open
+// transaction is rolled back so that nothing half-done is kept and the
+// connection stays usable. Returns SQLITE_OK or the code of the failure.
+int ExecTransaction(sqlite3 **db, const WCHAR *const *statements, int count);
+// The same for one statement.
+int ExecInTransaction(sqlite3 **db, const WCHAR *statement);
+
+// Runs a query whose rows all go to OnSelectRow under mode. Returns the
+// engine's code (SQLITE_OK on success); a null connection runs nothing and
+// returns SQLITE_MISUSE quietly. A failed query shows "Error in select
+// statement:[%S].\n" (caption "select_stmt") and returns its code; the
+// targets keep what the rows before the failure delivered. A select stopped
+// by a failed statement in its own row handling (SelectAborted) returns
+// SQLITE_ABORT without a second message. After a successful plate search
+// (mode 0) the hit count is shown, or the not-found row is logged; after a
+// remark hit (mode 52) the beep rule applies.
+int SelectSql(sqlite3 *db, const WCHAR *statement, int mode);
+
+// The engine's row callback of SelectSql: counts the row in *counter (an
+// int), acts by SelectMode and returns 0 to go on, or 1 when a statement it
+// ran failed. Missing and NULL cells read as empty texts.
+int OnSelectRow(void *counter, int columnCount, char **values, char **names);
+
+// Formats the line of a found vehicle or remark: "plate | arrears | date |
+// financier | description", the arrears and the date left out (with their
+// separators) when empty.
+void FormatVehicleLine(WCHAR *out, size_t outChars, const WCHAR *plate, const WCHAR *arrears,
+                       const WCHAR *date, const WCHAR *financier, const WCHAR *description);
+
+// Converts an ANSI text into a wide buffer of outChars, cut to fit and
+// always terminated; null gives the empty text.
+void AnsiToWide(const char *text, WCHAR *out, size_t outChars);
+// Converts a wide text into an ANSI buffer of outBytes. Returns false, with
+// out emptied, when it does not fit.
+bool WideToAnsi(const WCHAR *text, char *out, size_t outBytes);

@@ -1,0 +1,625 @@
+// The online data update.
+//
+// A run posts the installation's identity and data versions to the server
+// (request 1), expects a challenge, fetches the data reply (request 2) and,
+// when the server's patch version differs from ours, applies the reply's
+// row operations to VLD, VLC and the remark book. The whole reply is checked
+// before any book is touched, and the books are changed in one transaction
+// each that is rolled back whole on any failure, so a bad reply or a full
+// disk never half-applies an update.
+#include "update.h"
+
+#include <curl/curl.h>
+#include <rapidjson/document.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strsafe.h>
+
+#include "cipher.h"
+#include "datastore.h"
+#include "mainwindow.h"
+#include "md5.h"
+#include "resource.h"
+#include "sqlite3.h"
+#include "textutil.h"
+
+// Servers 1 and 2. Tests point them at a loopback server.
+char UpdateServerBase[2][256] = {"http://update1.korvane.com.my", "http://update2.korvane.com.my"};
+COLORREF UpdateStatusColour = RGB(0, 0, 255);
+long UpdateConnectTimeoutSec = 20;
+long UpdateLowSpeedTimeSec = 60;
+
+namespace {
+
+const COLORREF kRunning = RGB(0, 0, 255);
+const COLORREF kFailed = RGB(255, 0, 0);
+const COLORREF kCurrent = RGB(36, 143, 36);
+
+enum { kStatusChars = 256, kMemberBytes = 255, kMaxOpChars = 9, kMaxPatchChars = 20 };
+
+// ---- Status line -----------------------------------------------------------
+
+void ShowStatus(COLORREF colour, const WCHAR *text) {
+    UpdateStatusColour = colour;
+    HWND line = MainControl(IDC_UPDATE_STATUS);
+    if (line != NULL) {
+        SetWindowTextW(line, text);
+        InvalidateRect(line, NULL, TRUE);
+        UpdateWindow(line);
+    }
+}
+
+// Formats the English or Malay text (malay may be NULL: same in both) with
+// the server number and an optional wide text.
+void ShowStatusF(COLORREF colour, const WCHAR *english, const WCHAR *malay, int server,
+                 const WCHAR *detail = NULL) {
+    WCHAR text[kStatusChars];
+    const WCHAR *format = (UseEnglish || malay == NULL) ? english : malay;
+    if (detail != NULL) {
+        StringCchPrintfW(text, ARRAYSIZE(text), format, detail);
+    } else {
+        StringCchPrintfW(text, ARRAYSIZE(text), format, server);
+    }
+    ShowStatus(colour, text);
+}
+
+void EnableDownloadButtons(BOOL enable) {
+    EnableWindow(MainControl(IDC_DOWNLOAD_1), enable);
+    EnableWindow(MainControl(IDC_DOWNLOAD_2), enable);
+}
+
+// A reply's or the library's text as wide text of at most 255 characters;
+// UTF-8 when it is valid UTF-8, else the ANSI code page.
+std::wstring Wide(const char *text) {
+    UINT codePage = CP_UTF8;
+    int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, NULL, 0);
+    if (n <= 0) {
+        codePage = CP_ACP;
+        n = MultiByteToWideChar(codePage, 0, text, -1, NULL, 0);
+    }
+    if (n <= 1) return std::wstring();
+    std::wstring wide((size_t)n, L'\0');
+    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], n);
+    wide.resize((size_t)n - 1);
+    if (wide.size() > kMemberBytes) wide.resize(kMemberBytes);
+    return wide;
+}
+
+std::string Narrow(const WCHAR *text) {
+    char buffer[kStatusChars * 3];
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, NULL, NULL);
+    return n > 0 ? std::string(buffer) : std::string();
+}
+
+bool SameText(const std::wstring &a, const WCHAR *b) { return _wcsicmp(a.c_str(), b) == 0; }
+
+// ---- JSON ------------------------------------------------------------------
+
+bool Text(const rapidjson::Value &object, const char *name, size_t maxBytes, std::string *out) {
+    rapidjson::Value::ConstMemberIterator m = object.FindMember(name);
+    if (m == object.MemberEnd() || !m->value.IsString()) return false;
+    if (m->value.GetStringLength() > maxBytes) return false;
+    out->assign(m->value.GetString(), m->value.GetStringLength());
+    return out->find('\0') == std::string::npos;
+}
+
+void AppendEscaped(std::string *out, const std::string &utf8) {
+    for (unsigned char c : utf8) {
+        switch (c) {
+        case '"': *out += "\\\""; break;
+        case '\\': *out += "\\\\"; break;
+        case '\n': *out += "\\n"; break;
+        case '\r': *out += "\\r"; break;
+        case '\t': *out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char escape[8];
+                StringCchPrintfA(escape, ARRAYSIZE(escape), "\\u%04x", c);
+                *out += escape;
+            } else {
+                *out += (char)c;
+            }
+        }
+    }
+}
+
+// ---- Books -----------------------------------------------------------------
+
+// A prepared statement that finalizes itself.
+class Statement {
+  public:
+    Statement(sqlite3 *db, const char *sql) : db_(db) {
+        if (db != NULL) rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, NULL);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    bool ok() const { return stmt_ != NULL && rc_ == SQLITE_OK; }
+
+    // Binds the texts to ?1.., steps once and resets. Returns the step's
+    // code (SQLITE_ROW, SQLITE_DONE or an error).
+    int Run(std::initializer_list<const std::string *> values) {
+        int i = 1;
+        for (const std::string *v : values) {
+            sqlite3_bind_text(stmt_, i++, v->c_str(), (int)v->size(), SQLITE_TRANSIENT);
+        }
+        int rc = sqlite3_step(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        sqlite3_reset(stmt_);
+        return rc;
+    }
+
+  private:
+    sqlite3 *db_;
+    sqlite3_stmt *stmt_ = NULL;
+    int rc_ = SQLITE_ERROR;
+};
+
+bool Exec(sqlite3 *db, const char *sql, std::string *error) {
+    char *message = NULL;
+    int rc = sqlite3_exec(db, sql, NULL, NULL, &message);
+    if (rc != SQLITE_OK && error != NULL && error->empty()) {
+        *error = std::string(sql) + ": " + (message ? message : sqlite3_errstr(rc));
+    }
+    sqlite3_free(message);
+    return rc == SQLITE_OK;
+}
+
+void FastPragmas(sqlite3 *db) {
+    Exec(db, "PRAGMA synchronous = OFF;", NULL);
+    Exec(db, "PRAGMA temp_store = MEMORY;", NULL);
+    Exec(db, "PRAGMA locking_mode = EXCLUSIVE;", NULL);
+}
+
+void NormalPragmas(sqlite3 *db) {
+    Exec(db, "PRAGMA synchronous = NORMAL;", NULL);
+    Exec(db, "PRAGMA temp_store = DEFAULT;", NULL);
+    Exec(db, "PRAGMA locking_mode = NORMAL;", NULL);
+}
+
+// The plate of a remark key (LocalCipher) as the data book keeps it in VLC.
+std::string ClearedPlateField(const std::string &remarkKey) {
+    WCHAR plate[kPlainBytes];
+    DecodeField(LocalCipher, remarkKey.c_str(), plate);
+    char field[kCipherFieldBytes];
+    EncodeField(DataCipher, plate, field);
+    return field;
+}
+
+bool Step(int rc, const char *what, sqlite3 *db, size_t row, std::string *error) {
+    if (rc == SQLITE_DONE || rc == SQLITE_ROW) return true;
+    char text[512];
+    StringCchPrintfA(text, ARRAYSIZE(text), "row %u: %s: %s", (unsigned)row + 1, what, sqlite3_errmsg(db));
+    *error = text;
+    return false;
+}
+
+// Reads the local patch version again, as it is stored now.
+std::wstring StoredPatchVersion() {
+    WCHAR patch[kPlainBytes] = L"";
+    sqlite3_stmt *stmt = NULL;
+    if (DataDb != NULL &&
+        sqlite3_prepare_v2(DataDb, "select C2 from PRD where C1 ='DVP'", -1, &stmt, NULL) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        const unsigned char *field = sqlite3_column_text(stmt, 0);
+        DecodeField(DataCipher, field ? (const char *)field : "", patch);
+    }
+    sqlite3_finalize(stmt);
+    WCHAR padded[16];
+    TextCopy(padded, patch);
+    PadNumberText(padded);
+    return wcslen(patch) < ARRAYSIZE(padded) ? std::wstring(padded) : std::wstring(patch);
+}
+
+}  // namespace
+
+// ---- Pieces --------------------------------------------------------------------
+
+size_t CurlWriteToBuffer(char *bytes, size_t size, size_t count, void *param) {
+    ReplyBuffer *reply = static_cast<ReplyBuffer *>(param);
+    if (size != 0 && count > (size_t)-1 / size) return 0;
+    size_t n = size * count;
+    if (n > kMaxReplyBytes || reply->length > kMaxReplyBytes - n) return 0;
+    char *grown = static_cast<char *>(realloc(reply->data, reply->length + n + 1));
+    if (grown == NULL) return 0;
+    memcpy(grown + reply->length, bytes, n);
+    reply->data = grown;
+    reply->length += n;
+    reply->data[reply->length] = 0;
+    return n;
+}
+
+void FreeReplyBuffer(ReplyBuffer *reply) {
+    free(reply->data);
+    reply->data = NULL;
+    reply->length = 0;
+}
+
+ReplyCheck CheckUpdateReply(const char *json, bool dataReply, UpdateReply *out, int *badRow) {
+    *badRow = -1;
+    *out = UpdateReply();
+    rapidjson::Document doc;
+    doc.Parse(json ? json : "");
+    if (doc.HasParseError() || !doc.IsObject()) return kReplyNotObject;
+    std::string text;
+    if (!Text(doc, "EndData", kMemberBytes, &text)) return kReplyNoEndData;
+    if (_stricmp(text.c_str(), "DataComplete") != 0) return kReplyIncomplete;
+    if (!Text(doc, "ReplyType", kMemberBytes, &text)) return kReplyMalformed;
+    out->replyType = Wide(text.c_str());
+
+    rapidjson::Value::ConstMemberIterator begin = doc.FindMember("BeginData");
+    if (begin == doc.MemberEnd()) return kReplyMalformed;
+    bool isData = dataReply && SameText(out->replyType, L"Data");
+    if (!isData) {
+        // Every other reply carries a text; cut it to what the status shows.
+        if (!begin->value.IsString()) return kReplyMalformed;
+        std::string value(begin->value.GetString(), begin->value.GetStringLength());
+        out->beginText = Wide(value.c_str());
+        return kReplyOk;
+    }
+    if (!Text(doc, "DataVersionPatch", kMaxPatchChars, &text) || text.empty()) return kReplyMalformed;
+    out->dataVersionPatch = Wide(text.c_str());
+    if (!begin->value.IsArray()) return kReplyMalformed;
+    const rapidjson::Value &rows = begin->value;
+    out->rows.reserve(rows.Size());
+    for (rapidjson::SizeType i = 0; i < rows.Size(); i++) {
+        const rapidjson::Value &row = rows[i];
+        UpdateRow r;
+        if (!row.IsObject() || !Text(row, "A", kMemberBytes, &r.a) || !Text(row, "B", kMemberBytes, &r.b) ||
+            !Text(row, "C", kMemberBytes, &r.c) || !Text(row, "D", kMemberBytes, &r.d) ||
+            !Text(row, "E", kMemberBytes, &r.e) || !Text(row, "F", kMaxOpChars, &r.f) || r.a.empty()) {
+            *badRow = (int)i;
+            out->rows.clear();
+            return kReplyMalformed;
+        }
+        out->rows.push_back(std::move(r));
+    }
+    return kReplyOk;
+}
+
+bool BuildUpdateRequestBody(const char *hardwareId, const WCHAR *email, const WCHAR *osVersion,
+                            const WCHAR *dataVersion, const WCHAR *dataVersionUpdate,
+                            const WCHAR *dataVersionPatch, char *out, size_t outBytes) {
+    struct Member {
+        const char *name;
+        std::string value;
+    } members[] = {
+        {"HardwareID", hardwareId}, {"Email", Narrow(email)}, {"OSVersion", Narrow(osVersion)},
+        {"DataVersion", Narrow(dataVersion)}, {"DataVersionUpdate", Narrow(dataVersionUpdate)},
+        {"DataVersionPatch", Narrow(dataVersionPatch)},
+    };
+    std::string body = "{";
+    for (size_t i = 0; i < ARRAYSIZE(members); i++) {
+        if (i > 0) body += ",";
+        body += "\"";
+        body += members[i].name;
+        body += "\":\"";
+        AppendEscaped(&body, members[i].value);
+        body += "\"";
+    }
+    body += "}";
+    if (body.size() + 1 > outBytes) {
+        if (outBytes > 0) out[0] = 0;
+        return false;
+    }
+    memcpy(out, body.c_str(), body.size() + 1);
+    return true;
+}
+
+void MakeHardwareId(char *out) {
+    DWORD serial = 0;
+    GetVolumeInformationW(L"C:\\", NULL, 0, &serial, NULL, NULL, NULL, 0);
+    WCHAR computer[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+    DWORD size = ARRAYSIZE(computer);
+    GetComputerNameW(computer, &size);
+    char seed[128];
+    StringCchPrintfA(seed, ARRAYSIZE(seed), "KORVANE-%08lX-%ls", (unsigned long)serial, computer);
+    Md5HexUpper(seed, out);
+}
+
+bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error) {
+    error->clear();
+    if (DataDb == NULL || RemarkDb == NULL) {
+        *error = "the data or remark book is not open";
+        return false;
+    }
+    FastPragmas(DataDb);
+    FastPragmas(RemarkDb);
+    bool ok = Exec(DataDb, "begin", error) && Exec(RemarkDb, "begin", error);
+    {
+        Statement find(DataDb, "SELECT C2,C3,C4,C5 from VLD WHERE C1=?");
+        Statement update(DataDb, "UPDATE VLD SET C2=?,C3=?,C4=?,C5=? WHERE C1=?");
+        Statement insert(DataDb, "INSERT INTO VLD VALUES(?,?,?,?,?)");
+        Statement erase(DataDb, "DELETE FROM VLD WHERE C1=?");
+        Statement clear(DataDb, "INSERT INTO VLC (C1) SELECT ? WHERE NOT EXISTS (SELECT 1 FROM VLC WHERE C1=?)");
+        Statement unclear(DataDb, "DELETE FROM VLC WHERE C1=?");
+        Statement forget(RemarkDb, "DELETE FROM VLS WHERE C1=?");
+        Statement patchUpdate(DataDb, "update PRD set C2 = ? where C1 = 'DVP'");
+        Statement patchInsert(DataDb, "insert into PRD (C1, C2) values ('DVP', ?)");
+        if (ok && !(find.ok() && update.ok() && insert.ok() && erase.ok() && clear.ok() && unclear.ok() &&
+                    forget.ok() && patchUpdate.ok() && patchInsert.ok())) {
+            *error = "Could not prepare statement.";
+            ok = false;
+        }
+        for (size_t i = 0; ok && i < rows.size(); i++) {
+            const UpdateRow &r = rows[i];
+            if (_stricmp(r.f.c_str(), "D") == 0) {
+                ok = Step(erase.Run({&r.a}), "delete", DataDb, i, error);
+            } else if (_stricmp(r.f.c_str(), "X") == 0) {
+                std::string cleared = ClearedPlateField(r.a);
+                ok = Step(forget.Run({&r.a}), "remark delete", RemarkDb, i, error) &&
+                     Step(clear.Run({&cleared, &cleared}), "clear", DataDb, i, error);
+            } else if (_stricmp(r.f.c_str(), "Z") == 0) {
+                std::string cleared = ClearedPlateField(r.a);
+                ok = Step(unclear.Run({&cleared}), "unclear", DataDb, i, error);
+            } else {
+                int found = find.Run({&r.a});
+                ok = Step(found, "find", DataDb, i, error);
+                if (ok && found == SQLITE_ROW) {
+                    ok = Step(update.Run({&r.b, &r.c, &r.d, &r.e, &r.a}), "update", DataDb, i, error);
+                } else if (ok) {
+                    ok = Step(insert.Run({&r.a, &r.b, &r.c, &r.d, &r.e}), "insert", DataDb, i, error);
+                }
+            }
+        }
+        if (ok) {
+            char field[kCipherFieldBytes];
+            EncodeField(DataCipher, newPatch, field);
+            std::string patch = field;
+            ok = Step(patchUpdate.Run({&patch}), "patch version", DataDb, rows.size(), error);
+            if (ok && sqlite3_changes(DataDb) == 0) {
+                ok = Step(patchInsert.Run({&patch}), "patch version", DataDb, rows.size(), error);
+            }
+        }
+    }
+    // The data book commits first: should it fail, the remark book is still
+    // open to roll back, and the two never disagree.
+    if (ok) ok = Exec(DataDb, "commit", error);
+    if (ok) ok = Exec(RemarkDb, "commit", error);
+    if (!ok) {
+        Exec(DataDb, "rollback", NULL);
+        Exec(RemarkDb, "rollback", NULL);
+    }
+    NormalPragmas(RemarkDb);
+    NormalPragmas(DataDb);
+    return ok;
+}
+
+void RefreshDataVersionTexts(void) {
+    bool update = _wcsicmp(DataVersion, DataVersionUpdate) != 0;
+    bool patched = _wcsicmp(DataVersionPatch, L"FACTORY") != 0;
+    if (update && patched) {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls][patch %ls]",
+                         DataVersion, DataVersionUpdate, DataVersionPatch);
+    } else if (update) {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls]", DataVersion,
+                         DataVersionUpdate);
+    } else if (patched) {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[patch %ls]", DataVersion,
+                         DataVersionPatch);
+    } else {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls", DataVersion);
+    }
+    WCHAR text[kStatusChars * 2];
+    StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"Data Version: %ls" : L"Data Versi: %ls",
+                     DataVersionText);
+    SetWindowTextW(MainControl(IDC_DATA_VERSION), text);
+    StringCchPrintfW(text, ARRAYSIZE(text),
+                     UseEnglish ? L"Software Version: %ls\r\nData Version: %ls"
+                                : L"Software Versi: %ls\r\nData Versi: %ls",
+                     L"Korvane 14.906", DataVersionText);
+    SetWindowTextW(MainControl(IDC_START_MESSAGE), text);
+}
+
+// ---- The run -----------------------------------------------------------------
+
+namespace {
+
+// An easy handle set up as both requests share it.
+CURL *OpenTransfer(const char *url, ReplyBuffer *reply) {
+    CURL *curl = curl_easy_init();
+    if (curl == NULL) return NULL;
+    curl_easy_setopt(curl, CURLOPT_URL, url);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CurlWriteToBuffer);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, reply);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "libcurl-agent/1.0");
+    // A dead line must not freeze the window for ever.
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, UpdateConnectTimeoutSec);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, UpdateLowSpeedTimeSec);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    return curl;
+}
+
+const WCHAR *ServerPath(int server) { return server == 2 ? L"app2" : L"app"; }
+
+// Request 1 and its checks. Returns true when the server sent its challenge.
+bool Challenge(int server, const char *hardwareId) {
+    char url[256];
+    StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate", UpdateServerBase[server - 1],
+                     ServerPath(server));
+    ReplyBuffer reply = {NULL, 0};
+    CURL *curl = OpenTransfer(url, &reply);
+    if (curl == NULL) return false;
+    ShowStatusF(kRunning, L"Server Online %d: step 1", NULL, server);
+
+    WCHAR email[kTextChars];
+    GetWindowTextW(MainControl(IDC_EMAIL), email, ARRAYSIZE(email));
+    const WCHAR *update = _wcsicmp(DataVersionUpdate, DataVersion) != 0 ? DataVersionUpdate : L"";
+    char body[2048];
+    BuildUpdateRequestBody(hardwareId, email, PlatformText, DataVersion, update, DataVersionPatch, body,
+                           sizeof body);
+    curl_slist *headers = curl_slist_append(NULL, "Content-Type: application/json");
+    ShowStatusF(kRunning, L"Server Online %d: step 2", NULL, server);
+    ShowStatusF(kRunning, L"Server Online %d: step 3", NULL, server);
+    ShowStatusF(kRunning, L"Server Online %d: step 4", NULL, server);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body);
+
+    CURLcode rc = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+    bool ok = false;
+    if (rc != CURLE_OK) {
+        if (rc == CURLE_COULDNT_RESOLVE_HOST || strstr(curl_easy_strerror(rc), "resolve host name")) {
+            ShowStatusF(kFailed, L"Error: No internet line", L"Error: Takde line internet", server);
+        } else {
+            std::wstring why = Wide(curl_easy_strerror(rc));
+            ShowStatusF(kFailed, L"Perform request POST failed: %ls", NULL, server, why.c_str());
+        }
+    } else {
+        UpdateReply parsed;
+        int badRow;
+        switch (CheckUpdateReply(reply.data, false, &parsed, &badRow)) {
+        case kReplyNotObject:
+            ShowStatusF(kFailed, L"Error: Server Online %d is down.", L"Error: Server Online %d sudah down.",
+                        server);
+            break;
+        case kReplyNoEndData:
+            ShowStatusF(kFailed, L"Server Online %d: ERROR 3.2: Harware status reply is malformed: !EndData",
+                        NULL, server);
+            break;
+        case kReplyIncomplete:
+            ShowStatusF(kFailed,
+                        L"Server Online %d: ERROR 3.1: Harware status reply is malformed: !DataComplete",
+                        NULL, server);
+            break;
+        case kReplyMalformed:
+            ShowStatusF(kFailed, L"Server Online %d: ERROR 3.3: Harware status reply is malformed", NULL,
+                        server);
+            break;
+        case kReplyOk:
+            if (SameText(parsed.replyType, L"Error")) {
+                ShowStatusF(kFailed, L"Error: %ls", NULL, server, parsed.beginText.c_str());
+            } else if (SameText(parsed.replyType, L"Blocked")) {
+                if (TextContains(parsed.beginText.c_str(), L"SYSTEM ERROR")) {
+                    ShowMessageBox(MainWindow, parsed.beginText.c_str(), L"Error", MB_ICONERROR);
+                    ShowStatus(kFailed, L"SYSTEM ERROR");
+                } else {
+                    ShowStatusF(kFailed, L"Blocked: %ls", NULL, server, parsed.beginText.c_str());
+                }
+            } else if (!SameText(parsed.replyType, L"Challenge")) {
+                ShowStatusF(kFailed, L"Online Server Response is not documented: %ls", NULL, server,
+                            parsed.beginText.c_str());
+            } else {
+                ok = true;
+            }
+            break;
+        }
+    }
+    FreeReplyBuffer(&reply);
+    return ok;
+}
+
+// Request 2, its checks, and the apply.
+void FetchAndApply(int server, const char *hardwareId) {
+    char url[256];
+    StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate/%hs/%ls", UpdateServerBase[server - 1],
+                     ServerPath(server), hardwareId, DataVersionPatch);
+    ReplyBuffer reply = {NULL, 0};
+    CURL *curl = OpenTransfer(url, &reply);
+    if (curl == NULL) return;
+    ShowStatusF(kRunning, L"Server Online %d: step 6", NULL, server);
+    ShowStatusF(kRunning, L"Server Online %d: step 7", NULL, server);
+    ShowStatusF(kRunning, L"Server Online %d: step 8 : downloading data... please wait",
+                L"Server Online %d: step 8 : sedang download data... sila tunggu", server);
+    CURLcode rc = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    if (rc != CURLE_OK) {
+        std::wstring why = Wide(curl_easy_strerror(rc));
+        ShowStatusF(kFailed, L"Perform request GET failed: %ls", NULL, server, why.c_str());
+        FreeReplyBuffer(&reply);
+        return;
+    }
+    UpdateReply parsed;
+    int badRow;
+    ReplyCheck check = CheckUpdateReply(reply.data, true, &parsed, &badRow);
+    FreeReplyBuffer(&reply);
+    switch (check) {
+    case kReplyNotObject:
+        ShowStatusF(kFailed, L"Server Online %d: ERROR 2.3: Data status: !IsObject", NULL, server);
+        return;
+    case kReplyNoEndData:
+        ShowStatusF(kFailed, L"Server Online %d: ERROR 2.2: Data status: !EndData", NULL, server);
+        return;
+    case kReplyIncomplete:
+        ShowStatusF(kFailed, L"Server Online %d: ERROR 2.1: Data status: !DataComplete", NULL, server);
+        return;
+    case kReplyMalformed: {
+        WCHAR text[kStatusChars];
+        if (badRow >= 0) {
+            StringCchPrintfW(text, ARRAYSIZE(text),
+                             L"Server Online %d: ERROR 2.4: Data status: row %d is malformed", server,
+                             badRow + 1);
+        } else {
+            StringCchPrintfW(text, ARRAYSIZE(text), L"Server Online %d: ERROR 2.4: Data status: malformed",
+                             server);
+        }
+        ShowStatus(kFailed, text);
+        return;
+    }
+    case kReplyOk:
+        break;
+    }
+    if (SameText(parsed.replyType, L"Error")) {
+        ShowStatusF(kFailed, L"Error: %ls", NULL, server, parsed.beginText.c_str());
+        return;
+    }
+    if (!SameText(parsed.replyType, L"Data")) {
+        ShowStatusF(kFailed, L"Online Server Response is not documented: %ls", NULL, server,
+                    parsed.beginText.c_str());
+        return;
+    }
+
+    WCHAR newPatch[kMaxPatchChars + 8];
+    TextCopy(newPatch, parsed.dataVersionPatch.c_str());
+    PadNumberText(newPatch);
+    std::wstring stored = StoredPatchVersion();
+    TextCopy(DataVersionPatch, stored.c_str());
+    if (_wcsicmp(DataVersionPatch, newPatch) == 0) {
+        ShowStatusF(kCurrent, L"You are using the latest data.", L"Data yang anda pakai adalah yang terbaru.",
+                    server);
+        RefreshDataVersionTexts();
+        return;
+    }
+
+    ShowStatusF(kRunning, L"Server Online %d: step 10: Updating local database... please wait",
+                L"Server Online %d: step 10: Update database tempatan... sila tunggu", server);
+    std::string error;
+    if (!ApplyUpdateRows(parsed.rows, newPatch, &error)) {
+        std::wstring why = Wide(error.c_str());
+        WCHAR text[kStatusChars];
+        StringCchPrintfW(text, ARRAYSIZE(text),
+                         UseEnglish ? L"Server Online %d: update failed, your data is unchanged: %ls"
+                                    : L"Server Online %d: update gagal, data anda tidak berubah: %ls",
+                         server, why.c_str());
+        ShowStatus(kFailed, text);
+        return;
+    }
+    ShowStatusF(kRunning, L"Server Online %d: step 11: Updating local database... done",
+                L"Server Online %d: step 11: Update database tempatan... selesai", server);
+    TextCopy(DataVersionPatch, newPatch);
+    ShowStatusF(kCurrent, L"Server Online %d: job completed: You are using the latest data now.",
+                L"Server Online %d: job completed: Data yang anda pakai sekarang adalah yang terbaru.", server);
+    RefreshDataVersionTexts();
+}
+
+}  // namespace
+
+void DownloadDataUpdate(int server) {
+    if (server != 1 && server != 2) return;
+    EnableDownloadButtons(FALSE);
+    ShowStatusF(kRunning, L"Server Online %d: start", NULL, server);
+    CURLcode rc = curl_global_init(CURL_GLOBAL_ALL);
+    if (rc != CURLE_OK) {
+        std::wstring why = Wide(curl_easy_strerror(rc));
+        ShowStatusF(kFailed, L"curl_global_init() failed: %ls", NULL, server, why.c_str());
+        EnableDownloadButtons(TRUE);
+        return;
+    }
+    char hardwareId[kMd5HexBytes];
+    MakeHardwareId(hardwareId);
+    if (Challenge(server, hardwareId)) FetchAndApply(server, hardwareId);
+    curl_global_cleanup();
+    EnableDownloadButtons(TRUE);
+}

@@ -1,0 +1,87 @@
+// The online data update: two requests to the update server, then the
+// reply's row operations applied to the data and remark books. The pieces
+// that need no window or network are declared here for the tests.
+#pragma once
+
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <stddef.h>
+
+#include <string>
+#include <vector>
+
+// update.cpp
+extern char UpdateServerBase[2][256];  // base addresses of servers 1 and 2, no trailing '/'
+extern COLORREF UpdateStatusColour;    // colour of the update status line 13001
+extern long UpdateConnectTimeoutSec;   // a server that does not answer the connect
+extern long UpdateLowSpeedTimeSec;     // a line that carries nothing for this long is dropped
+
+// The growable reply area of one request.
+struct ReplyBuffer {
+    char *data;     // the bytes so far and a zero byte after them; NULL when empty
+    size_t length;  // bytes, without the zero
+};
+
+enum { kMaxReplyBytes = 64 * 1024 * 1024 };  // a reply larger than this is refused
+
+// The transfer's write callback: appends size * count bytes and keeps a zero
+// byte after them. Returns size * count, or 0 (ending the transfer with an
+// error and changing nothing) when the product overflows, the reply would
+// pass kMaxReplyBytes or memory runs out.
+size_t CurlWriteToBuffer(char *bytes, size_t size, size_t count, void *reply);
+void FreeReplyBuffer(ReplyBuffer *reply);
+
+// One row operation of the data reply, checked: A-E at most 255 bytes,
+// F at most 9 characters.
+struct UpdateRow {
+    std::string a, b, c, d, e, f;
+};
+
+// What a reply says, once it has been checked whole.
+struct UpdateReply {
+    std::wstring replyType;         // "Challenge", "Error", "Blocked", "Data", ...
+    std::wstring beginText;         // BeginData when it is a text
+    std::wstring dataVersionPatch;  // reply 2 only
+    std::vector<UpdateRow> rows;    // reply 2 of type Data
+};
+
+enum ReplyCheck {
+    kReplyOk,
+    kReplyNotObject,      // not JSON, or not an object
+    kReplyNoEndData,      // no "EndData" text
+    kReplyIncomplete,     // "EndData" is not "DataComplete"
+    kReplyMalformed,      // a member missing, of the wrong type or too long
+};
+
+// Checks reply 1 (dataReply false) or reply 2 (true) and fills *out. For
+// reply 2 of type "Data" every row must be an object of six texts A-F
+// within their lengths, and "DataVersionPatch" a text of at most 20
+// characters; *badRow gets the index of the first bad row (-1 when the
+// fault is elsewhere).
+ReplyCheck CheckUpdateReply(const char *json, bool dataReply, UpdateReply *out, int *badRow);
+
+// Builds the request-1 body, each value JSON-escaped, into out (outBytes);
+// returns false when it does not fit.
+bool BuildUpdateRequestBody(const char *hardwareId, const WCHAR *email, const WCHAR *osVersion,
+                            const WCHAR *dataVersion, const WCHAR *dataVersionUpdate,
+                            const WCHAR *dataVersionPatch, char *out, size_t outBytes);
+
+// The installation's identity sent with every update: 32 upper-case
+// hexadecimal digits of MD5 over the system drive's volume serial number
+// and the computer's name, the same on every run. out holds 33 bytes.
+void MakeHardwareId(char *out);
+
+// Applies checked rows to the data and remark books in one transaction
+// each, every statement checked; on any failure both are rolled back and
+// *error describes the fault. The new patch version (enciphered) is stored
+// in PRD 'DVP' inside the data transaction. Returns true when committed.
+bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error);
+
+// Formats DataVersionText from DataVersion, DataVersionUpdate and
+// DataVersionPatch, then the data-version lines 13006 and 11004.
+void RefreshDataVersionTexts(void);
+
+// The whole run for server 1 or 2, on the user-interface thread.
+void DownloadDataUpdate(int server);

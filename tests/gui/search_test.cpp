@@ -1,0 +1,313 @@
+// The plate search end to end: the real Korvane.exe driven from this
+// process, a data file made by the data tool, and the books on drive C read
+// back and deciphered.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cipher.h"
+#include "datatool.h"
+#include "driver.h"
+#include "resource.h"
+#include "sqlite3.h"
+#include "testsupport.h"
+
+namespace {
+
+const wchar_t kClass[] = L"KORVANE";
+const wchar_t kTitle[] = L"Korvane 14.906";
+
+// Reads rows of a book on drive C while the program has it open.
+std::vector<std::vector<std::string>> Rows(const wchar_t *path, const char *sql) {
+    std::vector<std::vector<std::string>> rows;
+    sqlite3 *db = NULL;
+    if (sqlite3_open_v2(testsupport::Utf8(path).c_str(), &db, SQLITE_OPEN_READONLY, NULL) != SQLITE_OK) {
+        sqlite3_close(db);
+        return rows;
+    }
+    sqlite3_busy_timeout(db, 2000);
+    sqlite3_stmt *stmt = NULL;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, NULL) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int i = 0; i < sqlite3_column_count(stmt); i++) {
+                const unsigned char *t = sqlite3_column_text(stmt, i);
+                row.push_back(t ? (const char *)t : "");
+            }
+            rows.push_back(row);
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+std::wstring Decode(const std::string &field) {
+    WCHAR plain[kPlainBytes];
+    DecodeField(LocalCipher, field.c_str(), plain);
+    return plain;
+}
+
+class Search : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { KeyCipherContexts(); }
+
+    void SetUp() override {
+        std::wstring bin = testsupport::HostFolderFromEnv("KORVANE_BIN");
+        ASSERT_FALSE(bin.empty());
+        folder_ = L"C:\\KorvaneSearch\\";
+        testsupport::RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), NULL));
+        ASSERT_TRUE(testsupport::CopyOneFile(bin + L"Korvane.exe", folder_ + L"Korvane.exe"));
+        for (const wchar_t *book : {L"C:\\KorvaneDiary.db", L"C:\\KorvaneInit.db", L"C:\\LastRemark.db"}) {
+            DeleteFileW(book);
+        }
+        std::string error;
+        std::wstring data = folder_ + L"KorvaneData.db";
+        ASSERT_EQ(datatool::MakeDataFile(data.c_str(), 200, 7, &error), 0) << error;
+        std::vector<datatool::VehicleRecord> wanted = {
+            {L"WA1234B", L"7", L"05 Feb 2024", L"MYVI 1.3 SILVER 2016", L"D'CRUZ LEASING SDN BHD"},
+            {L"BJK9921", L"", L"", L"HILUX 2.5 WHITE", L"BANK SATU"},
+            {L"BJK9921", L"3", L"", L"HILUX 2.5 WHITE", L"BANK DUA"},
+            {L"G1M123", L"2", L"11 Nov 2025", L"SAGA BLUE", L"KREDIT UTAMA"},
+        };
+        ASSERT_EQ(datatool::AddVehicles(data.c_str(), wanted, &error), 0) << error;
+        ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
+        main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 30000);
+        ASSERT_NE(main_, (HWND)NULL);
+        entry_ = driver::FindControl(main_, IDC_PLATE_ENTRY);
+        ASSERT_NE(entry_, (HWND)NULL);
+    }
+
+    void TearDown() override {
+        if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
+        DWORD code = 0;
+        if (!driver::WaitForExit(program_, 10000, &code)) driver::Kill(program_);
+        testsupport::RemoveTree(folder_);
+    }
+
+    // Keys a plate (as a paste would: blanks and all) and presses Find.
+    void Find(const std::wstring &plate) {
+        driver::SetText(entry_, plate);
+        driver::Click(driver::FindControl(main_, IDC_FIND));
+    }
+    std::wstring Text(int id) { return driver::GetText(driver::FindControl(main_, id)); }
+    std::vector<std::vector<std::wstring>> Found() {
+        return driver::ReadListView(driver::FindControl(main_, IDC_FOUND_VEHICLE_LIST));
+    }
+    std::vector<std::vector<std::string>> Diary() {
+        return Rows(L"C:\\KorvaneDiary.db", "select C1,C2,C3,C4,C5,C6,C7,C8,C9,C10,C11 from VLS order by rowid");
+    }
+    // Waits until the box is gone and the focus is on control id.
+    bool WaitForFocus(int id) {
+        for (int i = 0; i < 400; i++) {
+            if (FocusedId() == id) return true;
+            Sleep(20);
+        }
+        return false;
+    }
+    int FocusedId() {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        DWORD thread = GetWindowThreadProcessId(main_, NULL);
+        if (!GetGUIThreadInfo(thread, &info) || info.hwndFocus == NULL) return 0;
+        return GetDlgCtrlID(info.hwndFocus);
+    }
+
+    std::wstring folder_;
+    driver::Program program_;
+    HWND main_ = NULL;
+    HWND entry_ = NULL;
+};
+
+TEST_F(Search, FoundPlateShowsItsLineAndLogsADecodableDiaryRow) {
+    Find(L"  wa 1234 b ");
+    const std::wstring line = L"WA1234B | 7 | 05 Feb 2024 | D'CRUZ LEASING SDN BHD | MYVI 1.3 SILVER 2016";
+    EXPECT_EQ(Text(IDC_RESULT), line);
+    auto found = Found();
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found[0][0], line);
+    EXPECT_EQ(Text(IDC_PLATE), L"WA1234B") << "blanks removed, upper case";
+    EXPECT_EQ(Text(IDC_PLATE_ENTRY), L"") << "the entry is emptied for the next plate";
+    EXPECT_EQ(Text(IDC_ARREARS), L"7");
+    EXPECT_EQ(Text(IDC_FINANCIER), L"D'CRUZ LEASING SDN BHD");
+    EXPECT_EQ(Text(IDC_HIT_COUNT), L"Jumpa: 1 baris");
+
+    auto diary = Diary();
+    ASSERT_EQ(diary.size(), 1u);
+    const auto &row = diary[0];
+    EXPECT_EQ(row[0].size(), 19u) << "time stamp";
+    EXPECT_EQ(row[1], "1");
+    EXPECT_EQ(Decode(row[2]), L"WA1234B");
+    EXPECT_EQ(Decode(row[3]), L"05 Feb 2024");
+    EXPECT_EQ(Decode(row[4]), L"MYVI 1.3 SILVER 2016");
+    EXPECT_EQ(row[5], "D'CRUZ LEASING SDN BHD") << "the financier, apostrophe and all, in plain text";
+    EXPECT_EQ(Decode(row[6]), L"7");
+}
+
+TEST_F(Search, UnknownAndDoublePlates) {
+    Find(L"ZZZ9999");
+    auto diary = Diary();
+    ASSERT_EQ(diary.size(), 1u) << "exactly one not-found row";
+    EXPECT_EQ(diary[0][1], "0");
+    EXPECT_EQ(Decode(diary[0][2]), L"ZZZ9999");
+    for (int c = 3; c <= 6; c++) EXPECT_EQ(diary[0][c], "") << c;
+    EXPECT_EQ(Text(IDC_HIT_COUNT), L"");
+
+    Find(L"BJK9921");
+    diary = Diary();
+    ASSERT_EQ(diary.size(), 3u) << "two found rows more";
+    EXPECT_EQ(diary[1][1], "1");
+    EXPECT_EQ(diary[2][1], "1");
+    auto found = Found();
+    ASSERT_GE(found.size(), 2u);
+    EXPECT_EQ(found[0][0], Text(IDC_RESULT)) << "the row delivered last stands on top";
+    EXPECT_NE(found[0][0], found[1][0]);
+    EXPECT_EQ(Text(IDC_HIT_COUNT), L"Jumpa: 2 baris");
+    std::wstring lines = found[0][0] + L"\n" + found[1][0];
+    EXPECT_NE(lines.find(L"BJK9921 | BANK SATU | HILUX 2.5 WHITE"), std::wstring::npos) << "no arrears, no date";
+    EXPECT_NE(lines.find(L"BJK9921 | 3 | BANK DUA | HILUX 2.5 WHITE"), std::wstring::npos);
+
+    Find(L"GIM123");
+    diary = Diary();
+    ASSERT_EQ(diary.size(), 4u);
+    EXPECT_EQ(Decode(diary[3][2]), L"G1M123") << "a misread series is searched and logged corrected";
+    EXPECT_EQ(diary[3][1], "1");
+}
+
+TEST_F(Search, HistoryKeepsTheLastThreeInTheDiary) {
+    for (const wchar_t *plate : {L"AAA1", L"BBB2", L"CCC3", L"DDD4"}) Find(plate);
+    EXPECT_EQ(Text(IDC_FIND_HISTORY), L"DDD4\r\nCCC3\r\nBBB2\r\n");
+    auto keys = Rows(L"C:\\KorvaneDiary.db", "select C1, C2 from PRS where C1 in ('FH1','FH2','FH3') order by C1");
+    ASSERT_EQ(keys.size(), 3u);
+    EXPECT_EQ(Decode(keys[0][1]), L"DDD4");
+    EXPECT_EQ(Decode(keys[1][1]), L"CCC3");
+    EXPECT_EQ(Decode(keys[2][1]), L"BBB2");
+
+    // The empty entry changes nothing.
+    Find(L"   ");
+    EXPECT_EQ(Diary().size(), 4u);
+    EXPECT_EQ(Text(IDC_FIND_HISTORY), L"DDD4\r\nCCC3\r\nBBB2\r\n");
+}
+
+TEST_F(Search, RemarkFieldsAreSavedAndComeBackOnTheNextSearch) {
+    Find(L"WA1234B");
+    HWND month = driver::FindControl(main_, IDC_LASTPAY_MONTH);
+    HWND followMonth = driver::FindControl(main_, IDC_FOLLOWUP_MONTH);
+    driver::SetText(driver::FindControl(main_, IDC_ARREARS), L"8");
+    driver::SetText(driver::FindControl(main_, IDC_LASTPAY_DAY), L"7");
+    SendMessageW(month, CB_SETCURSEL, 2, 0);
+    driver::SetText(driver::FindControl(main_, IDC_LASTPAY_YEAR), L"2024");
+    driver::SetText(driver::FindControl(main_, IDC_REMARK), L"CALL OWNER");
+    driver::SetText(driver::FindControl(main_, IDC_FOLLOWUP_DAY), L"9");
+    SendMessageW(followMonth, CB_SETCURSEL, 12, 0);
+    driver::SetText(driver::FindControl(main_, IDC_FOLLOWUP_YEAR), L"2026");
+    driver::Click(driver::FindControl(main_, IDC_SAVE));
+
+    auto remarks = Rows(L"C:\\LastRemark.db", "select C1,C2,C3,C4,C5,C6,C7 from VLS");
+    ASSERT_EQ(remarks.size(), 1u);
+    EXPECT_EQ(Decode(remarks[0][0]), L"WA1234B");
+    EXPECT_EQ(Decode(remarks[0][1]), L"8");
+    EXPECT_EQ(Decode(remarks[0][2]), L"07 Feb 2024");
+    EXPECT_EQ(Decode(remarks[0][4]), L"CALL OWNER");
+    EXPECT_EQ(remarks[0][6], "2026-12-09");
+    EXPECT_EQ(Text(IDC_LAST_SAVED), L"Last Saved at : " + std::wstring(remarks[0][5].begin(), remarks[0][5].end()));
+
+    Find(L"AAA1");
+    EXPECT_EQ(Text(IDC_REMARK), L"");
+    Find(L"WA1234B");
+    EXPECT_EQ(Text(IDC_ARREARS), L"8");
+    EXPECT_EQ(Text(IDC_LASTPAY_DAY), L"07");
+    EXPECT_EQ(SendMessageW(month, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(Text(IDC_LASTPAY_YEAR), L"2024");
+    EXPECT_EQ(Text(IDC_REMARK), L"CALL OWNER");
+    EXPECT_EQ(Text(IDC_FOLLOWUP_DAY), L"09");
+    EXPECT_EQ(SendMessageW(followMonth, CB_GETCURSEL, 0, 0), 12);
+    EXPECT_EQ(Text(IDC_FOLLOWUP_YEAR), L"2026");
+
+    // A second Save updates the one row.
+    driver::SetText(driver::FindControl(main_, IDC_REMARK), L"SEEN AT KL");
+    driver::Click(driver::FindControl(main_, IDC_SAVE));
+    remarks = Rows(L"C:\\LastRemark.db", "select C5 from VLS");
+    ASSERT_EQ(remarks.size(), 1u);
+    EXPECT_EQ(Decode(remarks[0][0]), L"SEEN AT KL");
+}
+
+TEST_F(Search, DateRulesStopSaveWithTheFieldAtFault) {
+    Find(L"WA1234B");
+    struct Case {
+        const wchar_t *day;
+        int month;
+        const wchar_t *year;
+        const wchar_t *message;
+        int focus;
+    } cases[] = {
+        {L"", 3, L"", L"Sila masukkan tahun untuk LastPayment.", IDC_LASTPAY_YEAR},
+        {L"1", 3, L"203", L"Tahun untuk LastPayment mestilah 4 digit.", IDC_LASTPAY_YEAR},
+        {L"1", 3, L"1969", L"Tahun untuk LastPayment mestilah diantara 1970 dan 2040.", IDC_LASTPAY_YEAR},
+        {L"1", 3, L"2041", L"Tahun untuk LastPayment mestilah diantara 1970 dan 2040.", IDC_LASTPAY_YEAR},
+        {L"1", 0, L"2024", L"Sila pilih bulan untuk LastPayment.", IDC_LASTPAY_MONTH},
+        {L"", 3, L"2024", L"Sila masukkan hari untuk LastPayment.", IDC_LASTPAY_DAY},
+        {L"30", 2, L"2024", L"Hari untuk bulan 'Feb' untuk LastPayment mestilah diantara 1 dan 29.", IDC_LASTPAY_DAY},
+        {L"29", 2, L"2023", L"Hari untuk bulan 'Feb' untuk LastPayment mestilah diantara 1 dan 28.", IDC_LASTPAY_DAY},
+        {L"1'", 4, L"2024", L"Hari untuk bulan 'Apr' untuk LastPayment mestilah diantara 1 dan 30.", IDC_LASTPAY_DAY},
+        {L"0", 1, L"2024", L"Hari untuk bulan 'Jan' untuk LastPayment mestilah diantara 1 dan 31.", IDC_LASTPAY_DAY},
+    };
+    for (const Case &c : cases) {
+        driver::SetText(driver::FindControl(main_, IDC_LASTPAY_DAY), c.day);
+        SendMessageW(driver::FindControl(main_, IDC_LASTPAY_MONTH), CB_SETCURSEL, c.month, 0);
+        driver::SetText(driver::FindControl(main_, IDC_LASTPAY_YEAR), c.year);
+        driver::PostClick(driver::FindControl(main_, IDC_SAVE));
+        driver::MessageBoxInfo box;
+        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 5000, &box)) << testsupport::Utf8(c.message);
+        EXPECT_EQ(box.text, c.message);
+        EXPECT_EQ(box.caption, L"");
+        driver::AnswerMessageBox(box, IDOK);
+        EXPECT_TRUE(WaitForFocus(c.focus)) << testsupport::Utf8(c.message) << ": focus on " << FocusedId();
+    }
+    EXPECT_TRUE(Rows(L"C:\\LastRemark.db", "select 1 from VLS").empty()) << "nothing was stored";
+
+    // Leap day and an empty follow-up are fine: the follow-up is 'NULL'.
+    driver::SetText(driver::FindControl(main_, IDC_LASTPAY_DAY), L"29");
+    SendMessageW(driver::FindControl(main_, IDC_LASTPAY_MONTH), CB_SETCURSEL, 2, 0);
+    driver::SetText(driver::FindControl(main_, IDC_LASTPAY_YEAR), L"2024");
+    driver::Click(driver::FindControl(main_, IDC_SAVE));
+    auto remarks = Rows(L"C:\\LastRemark.db", "select C3, C7 from VLS");
+    ASSERT_EQ(remarks.size(), 1u);
+    EXPECT_EQ(Decode(remarks[0][0]), L"29 Feb 2024");
+    EXPECT_EQ(remarks[0][1], "NULL");
+}
+
+TEST_F(Search, F4UndoesOnlyWhatTheLastSearchWrote) {
+    // Nothing searched yet: F4 does nothing.
+    PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
+    driver::MessageBoxInfo box;
+    EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 500, &box));
+
+    Find(L"ZZZ1");
+    Find(L"BJK9921");
+    PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
+    ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 5000, &box));
+    EXPECT_EQ(box.text, L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = BJK9921");
+    driver::AnswerMessageBox(box, IDYES);
+    for (int i = 0; i < 100 && driver::WaitForMessageBox(program_.pid, 0, &box); i++) Sleep(20);
+    driver::Settle(main_);
+    auto diary = Diary();
+    ASSERT_EQ(diary.size(), 3u);
+    EXPECT_EQ(Decode(diary[0][2]), L"ZZZ1") << "the earlier search stays";
+    for (int r = 1; r <= 2; r++) {
+        EXPECT_EQ(diary[r][1], "0") << r;
+        EXPECT_EQ(diary[r][2], "") << "both rows of the undone search are blanked";
+    }
+    // A second F4 finds nothing left to undo.
+    PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
+    EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 500, &box));
+}
+
+}  // namespace

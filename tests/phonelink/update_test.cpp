@@ -1,0 +1,346 @@
+// The online data update against the scripted update server on loopback,
+// with small data and remark books in a scratch folder and the update's
+// controls in a window of this test.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+
+#include <string>
+#include <vector>
+
+#include "cipher.h"
+#include "datastore.h"
+#include "fakeupdateserver.h"
+#include "mainwindow.h"
+#include "md5.h"
+#include "resource.h"
+#include "sqlite3.h"
+#include "testsupport.h"
+#include "update.h"
+
+#include <strsafe.h>
+
+using peers::ScriptedReply;
+
+namespace {
+
+std::vector<std::wstring> Boxes;
+int RecordBox(HWND, const WCHAR *text, const WCHAR *, UINT) {
+    Boxes.push_back(text);
+    return IDOK;
+}
+
+std::string Field(const BlowfishContext &ctx, const wchar_t *text) {
+    char field[kCipherFieldBytes];
+    EncodeField(ctx, text, field);
+    return field;
+}
+
+std::string Key(const wchar_t *plate) {
+    char key[kMd5HexBytes];
+    VehicleLookupKey(plate, key);
+    return key;
+}
+
+std::string Row(const std::string &a, const std::string &f, const std::string &b = "B", const std::string &c = "C",
+                const std::string &d = "D", const std::string &e = "E") {
+    return "{\"A\":\"" + a + "\",\"B\":\"" + b + "\",\"C\":\"" + c + "\",\"D\":\"" + d + "\",\"E\":\"" + e +
+           "\",\"F\":\"" + f + "\"}";
+}
+
+std::string Challenge() {
+    return "{\"ReplyType\":\"Challenge\",\"BeginData\":\"ok\",\"EndData\":\"DataComplete\"}";
+}
+
+std::string DataReply(const std::string &patch, const std::string &rows) {
+    return "{\"ReplyType\":\"Data\",\"DataVersionPatch\":\"" + patch + "\",\"BeginData\":[" + rows +
+           "],\"EndData\":\"DataComplete\"}";
+}
+
+class Update : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { KeyCipherContexts(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(server_.Start());
+        for (int i = 0; i < 2; i++) {
+            StringCchPrintfA(UpdateServerBase[i], ARRAYSIZE(UpdateServerBase[i]), "%hs", server_.BaseUrl().c_str());
+        }
+        UpdateLowSpeedTimeSec = 2;
+        UpdateConnectTimeoutSec = 2;
+        host_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, NULL, NULL,
+                                GetModuleHandleW(NULL), NULL);
+        MainWindow = host_;
+        for (int id : {IDC_UPDATE_STATUS, IDC_DATA_VERSION, IDC_START_MESSAGE}) Child(L"STATIC", id);
+        for (int id : {IDC_DOWNLOAD_1, IDC_DOWNLOAD_2}) Child(L"BUTTON", id);
+        SetWindowTextW(Child(L"EDIT", IDC_EMAIL), L"ejen@contoh.my");
+        UseEnglish = 1;
+        MessageBoxHook = RecordBox;
+        Boxes.clear();
+        StringCchCopyW(PlatformText, ARRAYSIZE(PlatformText), L"Windows 6.0");
+        StringCchCopyW(DataVersion, ARRAYSIZE(DataVersion), L"20261201");
+        StringCchCopyW(DataVersionUpdate, ARRAYSIZE(DataVersionUpdate), L"20261205");
+        StringCchCopyW(DataVersionPatch, ARRAYSIZE(DataVersionPatch), L"20261205.001");
+        MakeBooks();
+    }
+    void TearDown() override {
+        sqlite3_close(DataDb);
+        sqlite3_close(RemarkDb);
+        DataDb = RemarkDb = NULL;
+        MessageBoxHook = NULL;
+        DestroyWindow(host_);
+        MainWindow = NULL;
+        server_.Stop();
+    }
+
+    HWND Child(const wchar_t *cls, int id) {
+        return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE, 0, 30 * (id % 10), 600, 25, host_,
+                               (HMENU)(INT_PTR)id, GetModuleHandleW(NULL), NULL);
+    }
+
+    void MakeBooks() {
+        ASSERT_EQ(sqlite3_open(testsupport::Utf8(dir_.File(L"data.db")).c_str(), &DataDb), SQLITE_OK);
+        ASSERT_EQ(sqlite3_open(testsupport::Utf8(dir_.File(L"remark.db")).c_str(), &RemarkDb), SQLITE_OK);
+        Exec(DataDb, "drop table if exists PRD; drop table if exists VLD; drop table if exists VLC;"
+                     "create table PRD (C1 text, C2 text); create table VLD (C1 text, C2 text, C3 text, C4 text, C5 text);"
+                     "create index VLD_C1 on VLD (C1); create table VLC (C1 text);");
+        Exec(DataDb, ("insert into PRD values ('DVP', '" + Field(DataCipher, L"20261205.001") + "');").c_str());
+        Exec(DataDb, ("insert into VLD values ('" + Key(L"WA1234B") + "', 'b', 'c', 'd', 'e');"
+                      "insert into VLD values ('" + Key(L"BJK9921") + "', 'b', 'c', 'd', 'e');").c_str());
+        Exec(DataDb, ("insert into VLC values ('" + Field(DataCipher, L"JJJ1") + "');").c_str());
+        Exec(RemarkDb, "drop table if exists VLS; create table VLS (C1 text, C2 text, C3 text, C4 text, C5 text, "
+                       "C6 text, C7 text);");
+        Exec(RemarkDb, ("insert into VLS values ('" + Field(LocalCipher, L"PKR77") + "', '', '', '', 'x', '', 'NULL');")
+                           .c_str());
+    }
+    static void Exec(sqlite3 *db, const char *sql) {
+        char *error = NULL;
+        ASSERT_EQ(sqlite3_exec(db, sql, NULL, NULL, &error), SQLITE_OK) << (error ? error : "");
+    }
+    static std::vector<std::string> Column(sqlite3 *db, const std::string &sql) {
+        std::vector<std::string> out;
+        sqlite3_stmt *stmt = NULL;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, NULL) != SQLITE_OK) return {"ERROR"};
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            const unsigned char *t = sqlite3_column_text(stmt, 0);
+            out.push_back(t ? (const char *)t : "");
+        }
+        sqlite3_finalize(stmt);
+        return out;
+    }
+    std::wstring Status() {
+        wchar_t text[512] = {0};
+        GetWindowTextW(GetDlgItem(host_, IDC_UPDATE_STATUS), text, ARRAYSIZE(text));
+        return text;
+    }
+    std::wstring StoredPatch() {
+        std::vector<std::string> rows = Column(DataDb, "select C2 from PRD where C1 = 'DVP'");
+        if (rows.size() != 1) return L"<" + std::to_wstring(rows.size()) + L" rows>";
+        WCHAR plain[kPlainBytes];
+        DecodeField(DataCipher, rows[0].c_str(), plain);
+        return plain;
+    }
+    size_t Count(sqlite3 *db, const std::string &sql) { return Column(db, sql).size(); }
+    bool ButtonsEnabled() {
+        return IsWindowEnabled(GetDlgItem(host_, IDC_DOWNLOAD_1)) && IsWindowEnabled(GetDlgItem(host_, IDC_DOWNLOAD_2));
+    }
+
+    testsupport::ScratchFolder dir_{L"update"};
+    peers::FakeUpdateServer server_;
+    HWND host_ = NULL;
+};
+
+TEST_F(Update, AppliesEveryRowOperationAndStoresThePatch) {
+    std::string rows = Row(Key(L"WA1234B"), "D") + "," +                       // delete
+                       Row(Field(LocalCipher, L"PKR77"), "x") + "," +          // clear, lower case
+                       Row(Field(LocalCipher, L"JJJ1"), "Z") + "," +           // un-clear
+                       Row(Key(L"BJK9921"), "U", "b2", "c2", "d2", "e2") + "," + // upsert: update
+                       Row(Key(L"NEW1"), "", "b3", "c3", "d3", "e3");           // upsert: insert
+    server_.Script(ScriptedReply::Json(Challenge()));
+    server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+    DownloadDataUpdate(1);
+
+    EXPECT_EQ(Status(), L"Server Online 1: job completed: You are using the latest data now.");
+    EXPECT_EQ(UpdateStatusColour, RGB(36, 143, 36));
+    EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_EQ(Count(DataDb, "select 1 from VLD where C1 = '" + Key(L"WA1234B") + "'"), 0u);
+    EXPECT_EQ(Column(DataDb, "select C2||C3||C4||C5 from VLD where C1 = '" + Key(L"BJK9921") + "'"),
+              std::vector<std::string>{"b2c2d2e2"});
+    EXPECT_EQ(Column(DataDb, "select C2||C3||C4||C5 from VLD where C1 = '" + Key(L"NEW1") + "'"),
+              std::vector<std::string>{"b3c3d3e3"});
+    EXPECT_EQ(Count(DataDb, "select 1 from VLC where C1 = '" + Field(DataCipher, L"PKR77") + "'"), 1u);
+    EXPECT_EQ(Count(DataDb, "select 1 from VLC where C1 = '" + Field(DataCipher, L"JJJ1") + "'"), 0u);
+    EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), 0u) << "the cleared plate's remark is gone";
+    EXPECT_EQ(StoredPatch(), L"20261209.000");
+    EXPECT_STREQ(DataVersionPatch, L"20261209.000");
+    EXPECT_STREQ(DataVersionText, L"20261201[update 20261205][patch 20261209.000]");
+
+    std::vector<peers::RecordedRequest> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].path, "/app/zeld/dataUpdate");
+    EXPECT_EQ(requests[0].Header("Content-Type"), "application/json");
+    EXPECT_EQ(requests[0].Header("User-Agent"), "libcurl-agent/1.0");
+    rapidjson::Document body;
+    body.Parse(requests[0].body.c_str());
+    ASSERT_TRUE(body.IsObject()) << requests[0].body;
+    const char *names[] = {"HardwareID", "Email", "OSVersion", "DataVersion", "DataVersionUpdate", "DataVersionPatch"};
+    int i = 0;
+    for (auto m = body.MemberBegin(); m != body.MemberEnd(); ++m, ++i) {
+        ASSERT_LT(i, 6);
+        EXPECT_STREQ(m->name.GetString(), names[i]);
+    }
+    EXPECT_EQ(i, 6);
+    EXPECT_EQ(std::string(body["HardwareID"].GetString()).size(), 32u);
+    EXPECT_STREQ(body["Email"].GetString(), "ejen@contoh.my");
+    EXPECT_STREQ(body["OSVersion"].GetString(), "Windows 6.0");
+    EXPECT_STREQ(body["DataVersionUpdate"].GetString(), "20261205");
+    EXPECT_STREQ(body["DataVersionPatch"].GetString(), "20261205.001");
+    EXPECT_EQ(requests[1].method, "GET");
+    EXPECT_EQ(requests[1].path,
+              "/app/zeld/dataUpdate/" + std::string(body["HardwareID"].GetString()) + "/20261205.001");
+}
+
+TEST_F(Update, LatestDataAndServerTwo) {
+    server_.Script(ScriptedReply::Json(Challenge()));
+    server_.Script(ScriptedReply::Json(DataReply("20261205.001", Row(Key(L"WA1234B"), "D"))));
+    DownloadDataUpdate(2);
+    EXPECT_EQ(Status(), L"You are using the latest data.");
+    EXPECT_EQ(UpdateStatusColour, RGB(36, 143, 36));
+    EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 2u) << "nothing applied";
+    std::vector<peers::RecordedRequest> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].path, "/app2/zeld/dataUpdate");
+    EXPECT_EQ(requests[1].path.rfind("/app2/zeld/dataUpdate/", 0), 0u);
+
+    // A patch of eight characters equals the same eight and ".000".
+    Exec(DataDb, ("update PRD set C2 = '" + Field(DataCipher, L"20261209") + "'").c_str());
+    server_.Script(ScriptedReply::Json(Challenge()));
+    server_.Script(ScriptedReply::Json(DataReply("20261209.000", "")));
+    DownloadDataUpdate(1);
+    EXPECT_EQ(Status(), L"You are using the latest data.");
+}
+
+TEST_F(Update, EveryBadReplyIsShownAndChangesNothing) {
+    struct Case {
+        const char *name;
+        std::vector<ScriptedReply> replies;
+        std::wstring status;
+    } cases[] = {
+        {"html page", {ScriptedReply::Page("<html>502 Bad Gateway</html>", 502)}, L"Error: Server Online 1 is down."},
+        {"no EndData", {ScriptedReply::Json("{\"ReplyType\":\"Challenge\"}")},
+         L"Server Online 1: ERROR 3.2: Harware status reply is malformed: !EndData"},
+        {"not complete", {ScriptedReply::Json("{\"ReplyType\":\"Challenge\",\"EndData\":\"Half\"}")},
+         L"Server Online 1: ERROR 3.1: Harware status reply is malformed: !DataComplete"},
+        {"error", {ScriptedReply::Json("{\"ReplyType\":\"Error\",\"BeginData\":\"Bad ID\",\"EndData\":\"DataComplete\"}")},
+         L"Error: Bad ID"},
+        {"blocked", {ScriptedReply::Json("{\"ReplyType\":\"Blocked\",\"BeginData\":\"Unpaid\",\"EndData\":\"DataComplete\"}")},
+         L"Blocked: Unpaid"},
+        {"blocked system", {ScriptedReply::Json("{\"ReplyType\":\"Blocked\",\"BeginData\":\"SYSTEM ERROR 9\",\"EndData\":\"DataComplete\"}")},
+         L"SYSTEM ERROR"},
+        {"undocumented", {ScriptedReply::Json("{\"ReplyType\":\"Maybe\",\"BeginData\":\"?\",\"EndData\":\"DataComplete\"}")},
+         L"Online Server Response is not documented: ?"},
+        {"wrong type", {ScriptedReply::Json("{\"ReplyType\":7,\"BeginData\":\"?\",\"EndData\":\"DataComplete\"}")},
+         L"Server Online 1: ERROR 3.3: Harware status reply is malformed"},
+        {"data not object", {ScriptedReply::Json(Challenge()), ScriptedReply::Json("[1,2]")},
+         L"Server Online 1: ERROR 2.3: Data status: !IsObject"},
+        {"data cut short", {ScriptedReply::Json(Challenge()), ScriptedReply::Of(ScriptedReply::kCutShort, "{\"Reply")},
+         L"Perform request GET failed: Transferred a partial file"},
+        {"data missing member", {ScriptedReply::Json(Challenge()),
+                                 ScriptedReply::Json(DataReply("20261209", Row(Key(L"WA1234B"), "D") +
+                                                                               ",{\"A\":\"x\",\"F\":\"D\"}"))},
+         L"Server Online 1: ERROR 2.4: Data status: row 2 is malformed"},
+        {"data wrong type", {ScriptedReply::Json(Challenge()),
+                             ScriptedReply::Json(DataReply("20261209", "{\"A\":1,\"B\":\"\",\"C\":\"\",\"D\":\"\",\"E\":\"\",\"F\":\"D\"}"))},
+         L"Server Online 1: ERROR 2.4: Data status: row 1 is malformed"},
+        {"data long member", {ScriptedReply::Json(Challenge()),
+                              ScriptedReply::Json(DataReply("20261209", Row(std::string(300, 'k'), "D")))},
+         L"Server Online 1: ERROR 2.4: Data status: row 1 is malformed"},
+        {"data long op", {ScriptedReply::Json(Challenge()),
+                          ScriptedReply::Json(DataReply("20261209", Row(Key(L"WA1234B"), "DELETEROWS")))},
+         L"Server Online 1: ERROR 2.4: Data status: row 1 is malformed"},
+        {"data not array", {ScriptedReply::Json(Challenge()),
+                            ScriptedReply::Json("{\"ReplyType\":\"Data\",\"DataVersionPatch\":\"1\",\"BeginData\":\"x\",\"EndData\":\"DataComplete\"}")},
+         L"Server Online 1: ERROR 2.4: Data status: malformed"},
+    };
+    for (const Case &c : cases) {
+        for (const ScriptedReply &r : c.replies) server_.Script(r);
+        DownloadDataUpdate(1);
+        EXPECT_EQ(Status(), c.status) << c.name;
+        EXPECT_EQ(UpdateStatusColour, RGB(255, 0, 0)) << c.name;
+        EXPECT_TRUE(ButtonsEnabled()) << c.name;
+        EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 2u) << c.name;
+        EXPECT_EQ(StoredPatch(), L"20261205.001") << c.name;
+        // An unscripted second request would get a 404 page: make the next
+        // case start clean.
+        server_.Stop();
+        ASSERT_TRUE(server_.Start());
+        for (int i = 0; i < 2; i++) {
+            StringCchPrintfA(UpdateServerBase[i], ARRAYSIZE(UpdateServerBase[i]), "%hs", server_.BaseUrl().c_str());
+        }
+    }
+    EXPECT_EQ(Boxes, std::vector<std::wstring>{L"SYSTEM ERROR 9"});
+}
+
+TEST_F(Update, NoAnswerAndNoServerEndInTime) {
+    server_.Script(ScriptedReply::Of(ScriptedReply::kNoAnswer));
+    DWORD start = GetTickCount();
+    DownloadDataUpdate(1);
+    EXPECT_LT(GetTickCount() - start, 15000u) << "a dead line is dropped";
+    EXPECT_EQ(Status().rfind(L"Perform request POST failed: ", 0), 0u) << testsupport::Utf8(Status());
+
+    StringCchCopyA(UpdateServerBase[0], ARRAYSIZE(UpdateServerBase[0]), "http://no-such-host.invalid");
+    DownloadDataUpdate(1);
+    EXPECT_EQ(Status(), L"Error: No internet line");
+    UseEnglish = 0;
+    DownloadDataUpdate(1);
+    EXPECT_EQ(Status(), L"Error: Takde line internet");
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
+TEST_F(Update, AFailingRowRollsBackBothBooks) {
+    Exec(DataDb, "drop table VLC");  // the clear of row 2 must fail
+    std::string rows = Row(Key(L"WA1234B"), "D") + "," + Row(Field(LocalCipher, L"PKR77"), "X");
+    server_.Script(ScriptedReply::Json(Challenge()));
+    server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+    DownloadDataUpdate(1);
+    EXPECT_EQ(UpdateStatusColour, RGB(255, 0, 0));
+    EXPECT_EQ(Status().rfind(L"Server Online 1: update failed, your data is unchanged: ", 0), 0u)
+        << testsupport::Utf8(Status());
+    EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 2u) << "row 1's delete was rolled back";
+    EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), 1u) << "the remark book was rolled back too";
+    EXPECT_EQ(StoredPatch(), L"20261205.001");
+    EXPECT_STREQ(DataVersionPatch, L"20261205.001");
+    EXPECT_EQ(Column(DataDb, "pragma locking_mode"), std::vector<std::string>{"normal"});
+}
+
+TEST(UpdatePieces, BodyIsEscapedJsonAndRepliesGrowSafely) {
+    char body[1024];
+    ASSERT_TRUE(BuildUpdateRequestBody("ID", L"a\"b\\c@x.my", L"Windows 10.0", L"1", L"", L"FACTORY", body, sizeof body));
+    rapidjson::Document doc;
+    doc.Parse(body);
+    ASSERT_TRUE(doc.IsObject()) << body;
+    EXPECT_STREQ(doc["Email"].GetString(), "a\"b\\c@x.my");
+    EXPECT_FALSE(BuildUpdateRequestBody("ID", L"e", L"w", L"1", L"", L"F", body, 20)) << "refused, not cut";
+
+    ReplyBuffer reply = {NULL, 0};
+    char part[] = "abc";
+    EXPECT_EQ(CurlWriteToBuffer(part, 1, 3, &reply), 3u);
+    EXPECT_EQ(CurlWriteToBuffer(part, 3, 1, &reply), 3u);
+    EXPECT_STREQ(reply.data, "abcabc");
+    EXPECT_EQ(CurlWriteToBuffer(part, (size_t)-1, 2, &reply), 0u) << "an overflowing size is refused";
+    EXPECT_EQ(CurlWriteToBuffer(part, kMaxReplyBytes, 1, &reply), 0u) << "more than a reply may hold";
+    EXPECT_EQ(reply.length, 6u);
+    FreeReplyBuffer(&reply);
+
+    char one[kMd5HexBytes], two[kMd5HexBytes];
+    MakeHardwareId(one);
+    MakeHardwareId(two);
+    EXPECT_STREQ(one, two) << "the same on every run";
+    EXPECT_EQ(strlen(one), 32u);
+}
+
+}  // namespace
