@@ -15,52 +15,7 @@ using testsupport::Utf8;
 
 namespace {
 
-// A connection that closes itself.
-class Db {
-  public:
-    explicit Db(const std::wstring &path) { rc_ = sqlite3_open(Utf8(path).c_str(), &db_); }
-    ~Db() { sqlite3_close(db_); }
-    Db(const Db &) = delete;
-    Db &operator=(const Db &) = delete;
-    int open_rc() const { return rc_; }
-
-    // Runs sql; returns the engine's code and keeps its message.
-    int Exec(const char *sql) {
-        char *error = NULL;
-        int rc = sqlite3_exec(db_, sql, NULL, NULL, &error);
-        message_ = error ? error : "";
-        sqlite3_free(error);
-        return rc;
-    }
-    // Returns the first column of every row of sql, "ERROR: ..." on failure.
-    std::vector<std::string> Column(const char *sql) {
-        std::vector<std::string> out;
-        sqlite3_stmt *stmt = NULL;
-        if (sqlite3_prepare_v2(db_, sql, -1, &stmt, NULL) != SQLITE_OK) {
-            out.push_back(std::string("ERROR: ") + sqlite3_errmsg(db_));
-            return out;
-        }
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            const unsigned char *text = sqlite3_column_text(stmt, 0);
-            out.push_back(text ? reinterpret_cast<const char *>(text) : "");
-        }
-        if (rc != SQLITE_DONE) out.push_back(std::string("ERROR: ") + sqlite3_errmsg(db_));
-        sqlite3_finalize(stmt);
-        return out;
-    }
-    std::string One(const char *sql) {
-        std::vector<std::string> rows = Column(sql);
-        return rows.empty() ? std::string("<no row>") : rows.front();
-    }
-    const std::string &message() const { return message_; }
-    sqlite3 *handle() const { return db_; }
-
-  private:
-    sqlite3 *db_ = NULL;
-    int rc_ = SQLITE_ERROR;
-    std::string message_;
-};
+using Db = testsupport::CheckDb;
 
 std::string FileText(const std::wstring &path) {
     std::vector<unsigned char> bytes;

@@ -13,39 +13,6 @@
 
 namespace storetest {
 
-Db::Db(const std::wstring &path) {
-    if (sqlite3_open(testsupport::Utf8(path).c_str(), &db_) != SQLITE_OK) {
-        sqlite3_close(db_);
-        db_ = NULL;
-    }
-}
-
-Db::~Db() { sqlite3_close(db_); }
-
-int Db::Exec(const std::string &sql) { return sqlite3_exec(db_, sql.c_str(), NULL, NULL, NULL); }
-
-std::vector<std::string> Db::Column(const std::string &sql) {
-    std::vector<std::string> out;
-    sqlite3_stmt *stmt = NULL;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, NULL) != SQLITE_OK) {
-        out.push_back(std::string("ERROR: ") + sqlite3_errmsg(db_));
-        return out;
-    }
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        const unsigned char *text = sqlite3_column_text(stmt, 0);
-        out.push_back(text ? reinterpret_cast<const char *>(text) : "");
-    }
-    if (rc != SQLITE_DONE) out.push_back(std::string("ERROR: ") + sqlite3_errmsg(db_));
-    sqlite3_finalize(stmt);
-    return out;
-}
-
-std::string Db::One(const std::string &sql) {
-    std::vector<std::string> rows = Column(sql);
-    return rows.empty() ? std::string("<no row>") : rows.front();
-}
-
 std::vector<Message> Messages;
 
 static int RecordMessage(HWND, const WCHAR *text, const WCHAR *caption, UINT type) {

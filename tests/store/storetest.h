@@ -17,23 +17,7 @@
 namespace storetest {
 
 // A connection of the test's own, for checking files.
-class Db {
-  public:
-    explicit Db(const std::wstring &path);
-    ~Db();
-    Db(const Db &) = delete;
-    Db &operator=(const Db &) = delete;
-    bool ok() const { return db_ != NULL; }
-    int Exec(const std::string &sql);
-    // The first column of every row; "ERROR: ..." on failure.
-    std::vector<std::string> Column(const std::string &sql);
-    // The first column of the first row, or "<no row>".
-    std::string One(const std::string &sql);
-    int Count(const std::string &table) { return atoi(One("SELECT count(*) FROM " + table).c_str()); }
-
-  private:
-    sqlite3 *db_ = NULL;
-};
+using Db = testsupport::CheckDb;
 
 struct Message {
     std::wstring text, caption;

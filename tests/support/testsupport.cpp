@@ -4,6 +4,44 @@
 
 namespace testsupport {
 
+CheckDb::CheckDb(const std::wstring &path) {
+    rc_ = sqlite3_open(Utf8(path).c_str(), &db_);
+    if (rc_ != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = NULL;
+    }
+}
+
+int CheckDb::Exec(const std::string &sql) {
+    char *error = NULL;
+    int rc = sqlite3_exec(db_, sql.c_str(), NULL, NULL, &error);
+    message_ = error ? error : "";
+    sqlite3_free(error);
+    return rc;
+}
+
+std::vector<std::string> CheckDb::Column(const std::string &sql) {
+    std::vector<std::string> out;
+    sqlite3_stmt *stmt = NULL;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, NULL) != SQLITE_OK) {
+        out.push_back(std::string("ERROR: ") + sqlite3_errmsg(db_));
+        return out;
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const unsigned char *text = sqlite3_column_text(stmt, 0);
+        out.push_back(text ? reinterpret_cast<const char *>(text) : "");
+    }
+    if (rc != SQLITE_DONE) out.push_back(std::string("ERROR: ") + sqlite3_errmsg(db_));
+    sqlite3_finalize(stmt);
+    return out;
+}
+
+std::string CheckDb::One(const std::string &sql) {
+    std::vector<std::string> rows = Column(sql);
+    return rows.empty() ? std::string("<no row>") : rows.front();
+}
+
 std::wstring HostFolderFromEnv(const char *name) {
     const char *value = getenv(name);
     if (value == NULL || *value == 0) return std::wstring();

@@ -4,10 +4,39 @@
 
 #include <windows.h>
 
+#include <stdlib.h>
+
 #include <string>
 #include <vector>
 
+#include "sqlite3.h"
+
 namespace testsupport {
+
+// A connection of the test's own for checking a book, closed when it goes.
+class CheckDb {
+  public:
+    explicit CheckDb(const std::wstring &path);
+    ~CheckDb() { sqlite3_close(db_); }
+    CheckDb(const CheckDb &) = delete;
+    CheckDb &operator=(const CheckDb &) = delete;
+    bool ok() const { return db_ != NULL; }
+    int open_rc() const { return rc_; }
+    // Runs sql; returns the engine's code and keeps its message.
+    int Exec(const std::string &sql);
+    const std::string &message() const { return message_; }
+    // The first column of every row; "ERROR: ..." on failure.
+    std::vector<std::string> Column(const std::string &sql);
+    // The first column of the first row, or "<no row>".
+    std::string One(const std::string &sql);
+    int Count(const std::string &table) { return atoi(One("SELECT count(*) FROM " + table).c_str()); }
+    sqlite3 *handle() const { return db_; }
+
+  private:
+    sqlite3 *db_ = NULL;
+    int rc_ = SQLITE_ERROR;
+    std::string message_;
+};
 
 // The Windows path of a host folder named by environment variable name
 // (a Unix path, as ctest passes it); empty when the variable is not set.
