@@ -116,6 +116,7 @@ void CreateMainControls(HWND window) {
     } else {
         Make(window, IDC_RESULT, L"STATIC", WS_BORDER | SS_EDITCONTROL | SS_NOTIFY, L"", 2, s + 124, 961, 90);
     }
+    Hide(IDC_RESULT);  // shown by the first hit
     Make(window, IDC_START_MESSAGE, L"STATIC", WS_BORDER | SS_CENTER, L"", 2, s + 124, 961, 60);
 
     for (const ControlSpec &c : kRemarkFields) {
