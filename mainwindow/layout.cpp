@@ -1,4 +1,10 @@
 // Centring and layout of windows.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <initializer_list>
+
 #include "datastore.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
@@ -48,5 +54,60 @@ void LayoutMainWindow(void) {
     } else {
         Place(PlateEntryEdit, 2, S + 412, 403 - F, 104);
         Place(MainControl(IDC_FIND), 301 - F, S + 518, 104, 104);
+    }
+}
+
+static int WindowWidth(HWND window) {
+    RECT rect;
+    if (window == NULL || !GetWindowRect(window, &rect)) return 0;
+    return rect.right - rect.left;
+}
+
+static int ColumnWidth(HWND list, int column) {
+    return (int)SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0);
+}
+
+static void SetColumnWidth(HWND list, int column, int width) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+}
+
+// The sum of the widths of the listed columns.
+static int ColumnsWidth(HWND list, std::initializer_list<int> columns) {
+    int sum = 0;
+    for (int c : columns) sum += ColumnWidth(list, c);
+    return sum;
+}
+
+void FitListColumnsFixed(void) {
+    HWND list = RemarkList.list;
+    if (list == NULL) return;
+    SetColumnWidth(list, 6, 930 - (ColumnsWidth(list, {0, 1, 2, 3, 4, 5, 7}) + 30));
+}
+
+void FitListColumnsToWindow(void) {
+    HWND list = RemarkList.list;
+    if (list == NULL) return;
+    int w = WindowWidth(RemarkList.parent);
+    SetColumnWidth(list, 6, w - (ColumnsWidth(list, {0, 1, 2, 3, 4, 5, 7}) + 40));
+}
+
+void SplitWideListColumns(void) {
+    HWND list = DiaryList.list;
+    if (list == NULL) return;
+    int w = WindowWidth(DiaryList.parent);
+    if (w <= 1360) return;
+    int half = (w - (ColumnsWidth(list, {0, 1, 2, 3, 4, 5, 8, 9}) + 40)) / 2;
+    SetColumnWidth(list, 6, half);
+    SetColumnWidth(list, 7, half);
+}
+
+void ResizeDialogEditBoxes(void) {
+    HWND diary = DiaryList.parent;
+    if (diary == NULL) return;
+    int w = WindowWidth(diary);
+    int e = w > 788 ? w - 775 : 208;
+    for (int id : {IDC_DIARY_LOCATION_EDIT, IDC_DIARY_REMARK_EDIT}) {
+        HWND edit = GetDlgItem(diary, id);
+        if (edit != NULL) SetWindowPos(edit, NULL, 0, 0, e, 25, SWP_NOMOVE | SWP_NOZORDER);
     }
 }

@@ -140,3 +140,11 @@ int ChooseDiaryFile(HWND owner, WCHAR *file, DWORD fileChars, WCHAR *fileTitle, 
 void CenterWindowOnScreen(HWND window);
 // Places the main window's resizable controls for its present size.
 void LayoutMainWindow(void);
+// Column fitting of the book lists: the FollowUp window's remark column to
+// a fixed width, the Remark window's to its window, and the Diary window's
+// location and remark columns sharing what a wide window has spare.
+void FitListColumnsFixed(void);
+void FitListColumnsToWindow(void);
+void SplitWideListColumns(void);
+// The widths of the Diary window's location and remark edits for its size.
+void ResizeDialogEditBoxes(void);

@@ -76,6 +76,10 @@
 #define IDC_EMAIL_NOTE           13005   // STATIC: the e-mail note
 #define IDC_DATA_VERSION         13006   // STATIC: "Data Version: %s"
 
+// ---- Diary window (dialog 400) -----------------------------------------------
+#define IDC_DIARY_LOCATION_EDIT  409
+#define IDC_DIARY_REMARK_EDIT    411
+
 // ---- The six lists (ListViewBox kinds 0-5) ---------------------------------
 #define IDC_RESULT_LIST          12005
 #define IDC_DIARY_LIST           12006

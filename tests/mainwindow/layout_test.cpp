@@ -5,6 +5,10 @@
 
 #include <string>
 
+#include <commctrl.h>
+
+#include "datastore.h"
+#include "listviewbox.h"
 #include "mainwindow.h"
 #include "resource.h"
 
@@ -72,6 +76,102 @@ TEST(Centring, TwentyPixelsAboveTheCentreNeverOffScreen) {
         EXPECT_EQ(r.bottom - r.top, c.h) << "size kept";
         DestroyWindow(window);
     }
+}
+
+// A top-level window of a given outer width, standing in for a book window.
+HWND Frame(int width, int height) {
+    return CreateWindowExW(0, L"STATIC", L"frame", WS_POPUP, 0, 0, width, height, NULL, NULL,
+                           GetModuleHandleW(NULL), NULL);
+}
+
+int Width(HWND list, int column) { return (int)SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0); }
+
+TEST(ListFitting, DiaryColumnsShareTheSpareWidthOfAWideWindow) {
+    struct Case {
+        int windowWidth;
+        bool split;
+    } cases[] = {{1360, false}, {1361, true}, {1600, true}};
+    for (const Case &c : cases) {
+        HWND diary = Frame(c.windowWidth, 700);
+        DiaryList.ListViewBoxCreate(diary, GetModuleHandleW(NULL), kListDiary, 1, 60, 1000, 500, 1);
+        SplitWideListColumns();
+        int fixed = 0;
+        for (int col : {0, 1, 2, 3, 4, 5, 8, 9}) fixed += Width(DiaryList.list, col);
+        if (c.split) {
+            int half = (c.windowWidth - (fixed + 40)) / 2;
+            EXPECT_EQ(Width(DiaryList.list, 6), half) << c.windowWidth;
+            EXPECT_EQ(Width(DiaryList.list, 7), half) << c.windowWidth;
+        } else {
+            EXPECT_EQ(Width(DiaryList.list, 6), 240) << "kept";
+            EXPECT_EQ(Width(DiaryList.list, 7), 300) << "kept";
+        }
+        DestroyWindow(diary);
+        DiaryList.ListViewBoxReset();
+    }
+}
+
+TEST(ListFitting, RemarkColumnFixedAndToItsWindow) {
+    HWND window = Frame(1200, 600);
+    RemarkList.ListViewBoxCreate(window, GetModuleHandleW(NULL), kListRemark, 1, 1, 920, 330, 1);
+    int others = 115 + 80 + 70 + 35 + 80 + 190 + 0;
+    FitListColumnsFixed();
+    EXPECT_EQ(Width(RemarkList.list, 6), 930 - (others + 30));
+    FitListColumnsToWindow();
+    EXPECT_EQ(Width(RemarkList.list, 6), 1200 - (others + 40));
+    DestroyWindow(window);
+    RemarkList.ListViewBoxReset();
+}
+
+TEST(ListFitting, DiaryEditsFollowTheWindowWidth) {
+    struct Case {
+        int windowWidth, editWidth;
+    } cases[] = {{788, 208}, {789, 14}, {1000, 225}};
+    for (const Case &c : cases) {
+        HWND diary = Frame(c.windowWidth, 700);
+        DiaryList.ListViewBoxCreate(diary, GetModuleHandleW(NULL), kListDiary, 1, 60, 700, 500, 1);
+        HWND location = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 5, 5, 50, 20, diary,
+                                        (HMENU)(INT_PTR)IDC_DIARY_LOCATION_EDIT, GetModuleHandleW(NULL), NULL);
+        HWND remark = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 5, 30, 50, 20, diary,
+                                      (HMENU)(INT_PTR)IDC_DIARY_REMARK_EDIT, GetModuleHandleW(NULL), NULL);
+        ResizeDialogEditBoxes();
+        for (HWND edit : {location, remark}) {
+            RECT r;
+            GetWindowRect(edit, &r);
+            EXPECT_EQ(r.right - r.left, c.editWidth) << c.windowWidth;
+            EXPECT_EQ(r.bottom - r.top, 25);
+        }
+        DestroyWindow(diary);
+        DiaryList.ListViewBoxReset();
+    }
+}
+
+TEST(MainLayout, NarrowWindowsAreLaidOutAsIf788Wide) {
+    struct Case {
+        int windowWidth, expectedW;
+    } cases[] = {{700, 778}, {790, 778}, {791, 781}, {983, 973}};
+    HWND window = Frame(983, 753);
+    MainWindow = window;
+    FrameAllowance = 10;
+    SmallScreen = 0;
+    SmallScreenShift = 0;
+    HugeResultSize = 0;
+    PlateEntryEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 10, 10, window,
+                                     (HMENU)(INT_PTR)IDC_PLATE_ENTRY, GetModuleHandleW(NULL), NULL);
+    HWND save = CreateWindowExW(0, L"BUTTON", L"Save", WS_CHILD, 0, 0, 10, 10, window, (HMENU)(INT_PTR)IDC_SAVE,
+                                GetModuleHandleW(NULL), NULL);
+    for (const Case &c : cases) {
+        SetWindowPos(window, NULL, 0, 0, c.windowWidth, 753, SWP_NOMOVE | SWP_NOZORDER);
+        LayoutMainWindow();
+        RECT r, parent;
+        GetWindowRect(save, &r);
+        GetWindowRect(window, &parent);
+        EXPECT_EQ(r.left - parent.left, c.expectedW - 50 - 10) << c.windowWidth;
+        GetWindowRect(PlateEntryEdit, &r);
+        EXPECT_EQ(r.right - r.left, 573 - 10);
+    }
+    DestroyWindow(window);
+    MainWindow = NULL;
+    PlateEntryEdit = NULL;
 }
 
 }  // namespace
