@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "cipher.h"
+#include "datatool.h"
 #include "driver.h"
 #include "sqlite3.h"
 #include "testsupport.h"
@@ -20,6 +22,9 @@ const DWORD kStartTimeoutMs = 30000;
 // C, with a data file beside it unless the test removes it.
 class Startup : public testing::Test {
   protected:
+    // The data tool's files are enciphered with the program's own keys.
+    static void SetUpTestSuite() { KeyCipherContexts(); }
+
     void SetUp() override {
         std::wstring bin = testsupport::HostFolderFromEnv("KORVANE_BIN");
         ASSERT_FALSE(bin.empty()) << "KORVANE_BIN is not set";
@@ -129,6 +134,70 @@ TEST_F(Startup, ReadOnlyDataFileIsMadeWritable) {
     HWND window = StartAndWait(&first_);
     ASSERT_NE(window, (HWND)NULL);
     EXPECT_EQ(GetFileAttributesW(data.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+// Start-up with books of other versions and data that needs a newer
+// program: the road each takes, by the message it shows or the window.
+TEST_F(Startup, BooksAndDataOfOtherVersions) {
+    std::string error;
+    std::wstring data = folder_ + L"KorvaneData.db";
+    ASSERT_EQ(datatool::MakeDataFile(data.c_str(), 20, 1, &error), 0) << error;
+    for (const wchar_t *book : {L"C:\\KorvaneDiary.db", L"C:\\KorvaneInit.db", L"C:\\LastRemark.db"}) {
+        DeleteFileW(book);
+    }
+
+    // Data for a newer program: 14.9 starts, 14.91 does not.
+    ASSERT_EQ(datatool::SetDataKey(data.c_str(), L"CE", L"14.91", &error), 0) << error;
+    ASSERT_TRUE(driver::Start(exe_, folder_, &first_));
+    driver::MessageBoxInfo box;
+    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
+    EXPECT_EQ(box.text, L"Sila upgrade software Korvane anda kerana ianya telah ketinggalan zaman.");
+    EXPECT_EQ(box.caption, L"");
+    driver::AnswerMessageBox(box, IDOK);
+    DWORD code = 1;
+    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    ASSERT_EQ(datatool::SetDataKey(data.c_str(), L"CE", L"14.9", &error), 0) << error;
+    ASSERT_NE(StartAndWait(&first_), (HWND)NULL) << "14.9 is this program";
+    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kTitle, 0), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+
+    // A diary of version 9 is brought to 15 once; one of version 3 shows the
+    // version message and start-up goes on.
+    ASSERT_EQ(datatool::MakeDiaryFile(L"C:\\KorvaneDiary.db", 9, 5, false, {}, &error), 0) << error;
+    ASSERT_NE(StartAndWait(&first_), (HWND)NULL);
+    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kTitle, 0), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    {
+        testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
+        EXPECT_EQ(diary.One("select C2 from PRS where C1 = 'DSV'"), "15");
+        EXPECT_EQ(diary.Count("VLS"), 5) << "the rows survive the migration";
+    }
+    ASSERT_EQ(datatool::MakeDiaryFile(L"C:\\KorvaneDiary.db", 4, 1, false, {}, &error), 0) << error;
+    {
+        testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
+        ASSERT_EQ(diary.Exec("update PRS set C2 = '3' where C1 = 'DSV'"), SQLITE_OK);
+    }
+    ASSERT_TRUE(driver::Start(exe_, folder_, &first_));
+    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
+    EXPECT_EQ(box.text.rfind(L"Diary Version not correct => 3", 0), 0u) << testsupport::Utf8(box.text);
+    driver::AnswerMessageBox(box, IDOK);
+    ASSERT_NE(driver::WaitForWindow(first_.pid, kClass, kTitle, kStartTimeoutMs), (HWND)NULL) << "start-up goes on";
+    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kTitle, 0), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+
+    // A remark book without its version ends start-up.
+    DeleteFileW(L"C:\\KorvaneDiary.db");
+    ASSERT_EQ(datatool::MakeRemarkFile(L"C:\\LastRemark.db", 1002, 1, {}, &error), 0) << error;
+    {
+        testsupport::CheckDb remark(L"C:\\LastRemark.db");
+        ASSERT_EQ(remark.Exec("delete from PRS where C1 = 'DSV'"), SQLITE_OK);
+    }
+    ASSERT_TRUE(driver::Start(exe_, folder_, &first_));
+    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
+    EXPECT_EQ(box.text, L"Tidak dapat membuka database[LastRemark.db]");
+    driver::AnswerMessageBox(box, IDOK);
+    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    DeleteFileW(L"C:\\LastRemark.db");
 }
 
 }  // namespace
