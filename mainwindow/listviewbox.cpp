@@ -153,3 +153,15 @@ void ListViewBox::ListViewBoxHide() {
 void ListViewBox::ListViewBoxShow() {
     if (list) ShowWindow(list, SW_SHOW);
 }
+
+void ListViewBox::ListViewBoxSetLanguage(int language) {
+    if (list == NULL || kind < 0 || kind > 5) return;
+    const ListKindInfo &info = kKinds[kind];
+    for (int i = 0; i < info.columnCount; i++) {
+        LVCOLUMNW lvc;
+        ZeroMemory(&lvc, sizeof lvc);
+        lvc.mask = LVCF_TEXT;
+        lvc.pszText = const_cast<WCHAR *>(language == 1 ? info.columns[i].english : info.columns[i].malay);
+        SendMessageW(list, LVM_SETCOLUMNW, i, (LPARAM)&lvc);
+    }
+}

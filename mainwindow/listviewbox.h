@@ -40,6 +40,9 @@ class ListViewBox {
     void ListViewBoxClear();
     void ListViewBoxHide();
     void ListViewBoxShow();
+    // Sets every column header to its text in language (1 English, else
+    // Malay); widths and items stay.
+    void ListViewBoxSetLanguage(int language);
 
     HWND parent;          // the owner window; NULL until created
     HINSTANCE instance;   // whose icons the list uses

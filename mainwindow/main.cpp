@@ -1,8 +1,10 @@
 // The program's entry point.
 #include "mainwindow.h"
 #include "resource.h"
+#include "update.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    ReadUpdateServerOverrides();  // KORVANE_UPDATE_SERVER1/2, for developers and tests
     if (!InitInstance(instance, showCommand)) return 0;
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_MAIN));
     return RunMessageLoop(accelerators);

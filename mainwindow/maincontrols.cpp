@@ -74,6 +74,19 @@ const BigButton kBigButtons[8] = {
 
 const WCHAR kEmailExample[] = L"ejen.korvane@gmail.com";
 
+// The buttons whose text follows the language, besides the big buttons.
+struct SwitchedText {
+    int id;
+    const WCHAR *english;
+    const WCHAR *malay;
+};
+const SwitchedText kSwitchedButtons[] = {
+    {IDC_FIND, L"Find", L"Cari"},
+    {IDC_DELETE_PLATE, L"<-Delete This PlateNo[F4]", L"<-Padam PlateNo Ini[F4]"},
+    {IDC_DELETE_ROW, L"Delete This Row", L"Padam Baris Ini"},
+    {IDC_DELETE_ALL, L"Delete All", L"Padam Semua"},
+};
+
 HWND Create(HWND parent, const ControlSpec &c) {
     const WCHAR *text = (UseEnglish || c.malay == NULL) ? c.english : c.malay;
     int y = c.shifted ? SmallScreenShift + c.y : c.y;
@@ -93,6 +106,48 @@ void Show(int id) { ShowWindow(MainControl(id), SW_SHOW); }
 void SetFont(int id, MainFont font) { SendMessageW(MainControl(id), WM_SETFONT, (WPARAM)MainFonts[font], TRUE); }
 
 const WCHAR *Lang(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
+
+const WCHAR *ButtonText(int id) {
+    for (const SwitchedText &t : kSwitchedButtons) {
+        if (t.id == id) return Lang(t.english, t.malay);
+    }
+    return L"";
+}
+
+// 13006: "Data Version: %s" in the language.
+void SetDataVersionText() {
+    WCHAR text[kTextChars * 2];
+    StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"Data Version: %ls" : L"Data Versi: %ls", DataVersionText);
+    SetWindowTextW(MainControl(IDC_DATA_VERSION), text);
+}
+
+// 13005: the invitation to give an e-mail address.
+void SetEmailNote() {
+    WCHAR text[kTextChars * 2];
+    if (UseEnglish) {
+        StringCchPrintfW(text, ARRAYSIZE(text),
+                         L"Put in your email [example %ls] if you want to receive a notice when the latest "
+                         L"Fresh RO daily update is given out. Make sure your laptop/HP has internet "
+                         L"connection to download the Fresh RO.",
+                         kEmailExample);
+    } else {
+        StringCchPrintfW(text, ARRAYSIZE(text),
+                         L"Masukkan email anda [contoh %ls] jika anda ingin dapat notis bila keluar data "
+                         L"update Fresh RO harian yang terbaru. Pastikan laptop/HP anda ada sambungan "
+                         L"internet untuk download Fresh RO.",
+                         kEmailExample);
+    }
+    SetWindowTextW(MainControl(IDC_EMAIL_NOTE), text);
+}
+
+// 11004: the start-screen message with the software and data versions.
+void SetStartMessage() {
+    WCHAR text[kTextChars * 2];
+    StringCchPrintfW(text, ARRAYSIZE(text),
+                     UseEnglish ? L"Software Version: %ls\r\nData Version: %ls" : L"Software Versi: %ls\r\nData Versi: %ls",
+                     L"Korvane 14.906", DataVersionText);
+    SetWindowTextW(MainControl(IDC_START_MESSAGE), text);
+}
 
 }  // namespace
 
@@ -127,16 +182,16 @@ void CreateMainControls(HWND window) {
         InstallInputFilter(control);  // only the fields that have a filter take it
     }
     if (SmallScreen) {
-        Make(window, IDC_DELETE_ROW, L"BUTTON", BS_PUSHBUTTON, Lang(L"Delete This Row", L"Padam Baris Ini"), 600,
+        Make(window, IDC_DELETE_ROW, L"BUTTON", BS_PUSHBUTTON, ButtonText(IDC_DELETE_ROW), 600,
              s + 386, 150, 18);
         Make(window, IDC_GET_IP, L"BUTTON", BS_OWNERDRAW, L"Get IP", 620, s + 370, 60, 18);
-        Make(window, IDC_DELETE_ALL, L"BUTTON", BS_PUSHBUTTON, Lang(L"Delete All", L"Padam Semua"), 600, s + 356,
+        Make(window, IDC_DELETE_ALL, L"BUTTON", BS_PUSHBUTTON, ButtonText(IDC_DELETE_ALL), 600, s + 356,
              150, 18);
     } else {
-        Make(window, IDC_DELETE_ROW, L"BUTTON", BS_PUSHBUTTON, Lang(L"Delete This Row", L"Padam Baris Ini"), 568,
+        Make(window, IDC_DELETE_ROW, L"BUTTON", BS_PUSHBUTTON, ButtonText(IDC_DELETE_ROW), 568,
              s + 344, 150, 24);
         Make(window, IDC_GET_IP, L"BUTTON", BS_OWNERDRAW, L"Get IP", 735, s + 344, 60, 24);
-        Make(window, IDC_DELETE_ALL, L"BUTTON", BS_PUSHBUTTON, Lang(L"Delete All", L"Padam Semua"), 812, s + 344,
+        Make(window, IDC_DELETE_ALL, L"BUTTON", BS_PUSHBUTTON, ButtonText(IDC_DELETE_ALL), 812, s + 344,
              150, 24);
     }
     for (int id = IDC_PLATE_LABEL; id <= IDC_GET_IP; id++) Hide(id);
@@ -147,8 +202,8 @@ void CreateMainControls(HWND window) {
              Lang(kBigButtons[i].english, kBigButtons[i].malay), 7 + 119 * i, 13, 115, 104);
     }
     Make(window, IDC_DELETE_PLATE, L"BUTTON", BS_PUSHBUTTON,
-         Lang(L"<-Delete This PlateNo[F4]", L"<-Padam PlateNo Ini[F4]"), 356, s + 370, 209, 40);
-    Make(window, IDC_FIND, L"BUTTON", BS_OWNERDRAW, Lang(L"Find", L"Cari"), 859, s + 412, 104, 104);
+         ButtonText(IDC_DELETE_PLATE), 356, s + 370, 209, 40);
+    Make(window, IDC_FIND, L"BUTTON", BS_OWNERDRAW, ButtonText(IDC_FIND), 859, s + 412, 104, 104);
     if (SmallScreen) {
         Hide(IDC_BIG_BUTTON_FRAME);
         for (int id = IDC_BIG_BUTTON_FIRST; id <= IDC_BIG_BUTTON_LAST; id++) Hide(id);
@@ -206,36 +261,18 @@ void CreateMainControls(HWND window) {
 // contact lines, the find history.
 void FillMainTexts(void) {
     SetWindowTextW(MainControl(IDC_STATUS_LINE), L"");
-    WCHAR text[kTextChars * 2];
-    StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"Data Version: %ls" : L"Data Versi: %ls", DataVersionText);
-    SetWindowTextW(MainControl(IDC_DATA_VERSION), text);
-    if (UseEnglish) {
-        StringCchPrintfW(text, ARRAYSIZE(text),
-                         L"Put in your email [example %ls] if you want to receive a notice when the latest "
-                         L"Fresh RO daily update is given out. Make sure your laptop/HP has internet "
-                         L"connection to download the Fresh RO.",
-                         kEmailExample);
-    } else {
-        StringCchPrintfW(text, ARRAYSIZE(text),
-                         L"Masukkan email anda [contoh %ls] jika anda ingin dapat notis bila keluar data "
-                         L"update Fresh RO harian yang terbaru. Pastikan laptop/HP anda ada sambungan "
-                         L"internet untuk download Fresh RO.",
-                         kEmailExample);
-    }
-    SetWindowTextW(MainControl(IDC_EMAIL_NOTE), text);
+    SetDataVersionText();
+    SetEmailNote();
     InstallInputFilter(PlateEntryEdit);
     SetWindowTextW(LocationEdit, LocationText);
     InstallInputFilter(LocationEdit);
 }
 
 void FillStartScreen(void) {
-    WCHAR text[kTextChars * 2];
-    StringCchPrintfW(text, ARRAYSIZE(text),
-                     UseEnglish ? L"Software Version: %ls\r\nData Version: %ls" : L"Software Versi: %ls\r\nData Versi: %ls",
-                     L"Korvane 14.906", DataVersionText);
-    SetWindowTextW(MainControl(IDC_START_MESSAGE), text);
+    SetStartMessage();
     SetFont(IDC_START_MESSAGE, kFontG);
     SetFont(IDC_RESULT, HugeResultSize == 1 ? kFontB : kFontI);
+    WCHAR text[kTextChars * 2];
     StringCchPrintfW(text, ARRAYSIZE(text), L"%ls\r\n%ls\r\n%ls\r\n", FindHistory[0], FindHistory[1],
                      FindHistory[2]);
     SetWindowTextW(MainControl(IDC_FIND_HISTORY), text);
@@ -260,4 +297,28 @@ void ShowSearchScreen(void) {
     for (int id = IDC_PLATE_LABEL; id <= IDC_FOLLOWUP_YEAR; id++) Show(id);
     for (int id : {IDC_GPS_STATUS, IDC_DELETE_ROW, IDC_GET_IP, IDC_DELETE_ALL}) Show(id);
     FoundVehicleList.ListViewBoxShow();
+}
+
+void RelabelMainControls(void) {
+    for (const SwitchedText &t : kSwitchedButtons) SetWindowTextW(MainControl(t.id), Lang(t.english, t.malay));
+    // The two remark-field labels that have a Malay text.
+    for (const ControlSpec &c : kRemarkFields) {
+        if (c.malay != NULL) SetWindowTextW(MainControl(c.id), Lang(c.english, c.malay));
+    }
+    FoundVehicleList.ListViewBoxSetLanguage(UseEnglish);
+    // Change Diary Password, Update Diary, Use BackUp Diary; the other big
+    // buttons read the same in both languages.
+    for (int i = 2; i <= 4; i++) {
+        SetWindowTextW(MainControl(IDC_BIG_BUTTON_FIRST + i), Lang(kBigButtons[i].english, kBigButtons[i].malay));
+    }
+    if (UseEnglish) {
+        SetMenuTextsEnglish();
+    } else {
+        SetMenuTextsMalay();
+    }
+    ResultList.ListViewBoxSetLanguage(UseEnglish);
+    ContactList.ListViewBoxSetLanguage(UseEnglish);
+    SetStartMessage();
+    SetDataVersionText();
+    SetEmailNote();
 }

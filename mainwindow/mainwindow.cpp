@@ -461,6 +461,13 @@ bool MainWindow_OnCommand(HWND window, int id, int code) {
     case IDC_REMARK:
         if (code == EN_SETFOCUS) PostMessageW(MainControl(IDC_REMARK), EM_SETSEL, 0, -1);
         return true;
+    case IDC_BIG_SETTING:
+    case IDM_SETTING:
+        OpenSettingDialog();
+        return true;
+    case IDC_EMAIL:
+        if (code == EN_SETFOCUS) OpenEmailSetting();
+        return true;
     case IDC_GPS:
         if (code == BN_CLICKED) {
             ToggleHandphoneLink();

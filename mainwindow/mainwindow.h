@@ -44,6 +44,9 @@ void FillMainTexts(void);
 void FillStartScreen(void);
 // Shows the controls of the search screen (the first Find does this).
 void ShowSearchScreen(void);
+// Sets the texts, list headers and menu items that differ between the
+// languages to those of UseEnglish; every other text stays.
+void RelabelMainControls(void);
 
 // search.cpp
 extern int StartScreenPending;  // 1 until the first Find leaves the start screen
@@ -84,6 +87,39 @@ void ClearRemarkFields(void);
 // time, when MultiColourText is 1; otherwise they do nothing.
 void PaintPlateEntry(void);
 void PaintFindHistory(void);
+
+// settingdialog.cpp
+// The Setting dialog (template 300). It has no buttons: closing it stores
+// each choice that changed and relabels the main window when the language
+// did. It ends with 0, or with kSettingDiaryLost when the diary could not
+// be opened again after the storage place changed.
+enum { kSettingDiaryLost = 2 };
+INT_PTR CALLBACK SettingDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+// The main window's Setting command: runs the dialog over the main window,
+// destroys the main window (ending the program) when the dialog lost the
+// diary, and gives the focus back to the plate entry.
+void OpenSettingDialog(void);
+
+// smalldialogs.cpp
+enum VehicleDetail {
+    kDetailPlate, kDetailArrears, kDetailLastPayment, kDetailDescription, kDetailFinancier, kDetailLocation,
+    kVehicleDetailCount
+};
+enum { kVehicleDetailChars = 256 };
+// The diary row that Vehicle Details shows, filled by the Diary window; the
+// location also carries the List Location choice back to the Diary window.
+extern WCHAR VehicleDetailTexts[kVehicleDetailCount][kVehicleDetailChars];
+// Email Setting (template 220) ends with IDC_EMAILSET_OK once EmailText
+// holds a new address with an '@', or with kEmailSettingClosed from its
+// close box, EmailText unchanged. Esc does not close it.
+enum { kEmailSettingClosed = 16 };
+INT_PTR CALLBACK EmailSettingDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+// Vehicle Details (template 200) shows VehicleDetailTexts in large type, a
+// smaller one for a text too long for its field; only its close box ends it.
+INT_PTR CALLBACK VehicleDetailsDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+// The e-mail field's command: runs Email Setting over the main window, then
+// shows EmailText in the field and gives the focus to the plate entry.
+void OpenEmailSetting(void);
 
 // controls.cpp: the main window's controls. Every other control is reached
 // by its id (resources/resource.h) through MainControl.

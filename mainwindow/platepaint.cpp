@@ -84,6 +84,9 @@ void PaintPlateEntry(void) {
         int margin;
     } kSteps[4] = {{kFontD, 6}, {kFontC, 12}, {kFontB, 21}, {kFontA, 28}};
     int step = PlateFontStep >= 0 && PlateFontStep <= 2 ? PlateFontStep : 3;
+    // The entry repaints its plain text later for the change that called
+    // us; let it do so now, or it would wipe the colours at once.
+    UpdateWindow(PlateEntryEdit);
 
     OffscreenCanvas canvas(PlateEntryEdit);
     HDC dc = canvas.dc();
@@ -113,6 +116,7 @@ void PaintPlateEntry(void) {
 void PaintFindHistory(void) {
     HWND history = MainControl(IDC_FIND_HISTORY);
     if (MultiColourText != 1 || history == NULL || !IsWindowVisible(history)) return;
+    UpdateWindow(history);  // its own pending repaint first, as for the entry
     OffscreenCanvas canvas(history);
     HDC dc = canvas.dc();
     RECT all = {0, 0, canvas.width(), canvas.height()};

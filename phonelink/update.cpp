@@ -11,8 +11,11 @@
 
 #include <curl/curl.h>
 #include <rapidjson/document.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <algorithm>
 #include <strsafe.h>
 
 #include "cipher.h"
@@ -23,7 +26,8 @@
 #include "sqlite3.h"
 #include "textutil.h"
 
-// Servers 1 and 2. Tests point them at a loopback server.
+// Servers 1 and 2. ReadUpdateServerOverrides (at start-up) and the
+// in-process tests may point them elsewhere, a loopback stand-in say.
 char UpdateServerBase[2][256] = {"http://update1.korvane.com.my", "http://update2.korvane.com.my"};
 COLORREF UpdateStatusColour = RGB(0, 0, 255);
 long UpdateConnectTimeoutSec = 20;
@@ -175,6 +179,10 @@ void NormalPragmas(sqlite3 *db) {
     Exec(db, "PRAGMA synchronous = NORMAL;", NULL);
     Exec(db, "PRAGMA temp_store = DEFAULT;", NULL);
     Exec(db, "PRAGMA locking_mode = NORMAL;", NULL);
+    // Leaving exclusive mode lets the file go only at the next access;
+    // make that access now, so other readers (the setup program, a copy,
+    // the engine's shell) are not locked out until the next search.
+    Exec(db, "PRAGMA user_version;", NULL);
 }
 
 // The plate of a remark key (LocalCipher) as the data book keeps it in VLC.
@@ -325,7 +333,26 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     }
     FastPragmas(DataDb);
     FastPragmas(RemarkDb);
+    {  // TEMPBENCH
+        char v[64];
+        if (GetEnvironmentVariableA("KB_CACHE", v, 64)) { char q[128]; StringCchPrintfA(q, 128, "PRAGMA cache_size = %s", v); Exec(DataDb, q, NULL); }
+        if (GetEnvironmentVariableA("KB_MMAP", v, 64)) { char q[128]; StringCchPrintfA(q, 128, "PRAGMA mmap_size = %s", v); Exec(DataDb, q, NULL); }
+        if (GetEnvironmentVariableA("KB_SPILL", v, 64)) { Exec(DataDb, "PRAGMA cache_spill = OFF", NULL); }
+    }
+    LARGE_INTEGER tb0, tbf; QueryPerformanceCounter(&tb0); QueryPerformanceFrequency(&tbf);  // TEMPBENCH
     bool ok = Exec(DataDb, "begin", error) && Exec(RemarkDb, "begin", error);
+    // The cleared plates are found by their text; as shipped VLC has no
+    // index, and every X and Z would read the whole table. The index is
+    // made once, inside the data transaction, so a failed apply takes it
+    // back with everything else; readers of the file see no difference.
+    bool clearsPlates = false;
+    for (const UpdateRow &r : rows) {
+        if (_stricmp(r.f.c_str(), "X") == 0 || _stricmp(r.f.c_str(), "Z") == 0) {
+            clearsPlates = true;
+            break;
+        }
+    }
+    if (ok && clearsPlates) ok = Exec(DataDb, "CREATE INDEX IF NOT EXISTS idxVLCC1 ON VLC(C1)", error);
     {
         Statement find(DataDb, "SELECT C2,C3,C4,C5 from VLD WHERE C1=?");
         Statement update(DataDb, "UPDATE VLD SET C2=?,C3=?,C4=?,C5=? WHERE C1=?");
@@ -341,8 +368,25 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
             *error = "Could not prepare statement.";
             ok = false;
         }
-        for (size_t i = 0; ok && i < rows.size(); i++) {
+        double kbt[4] = {0, 0, 0, 0}; int kbn[4] = {0, 0, 0, 0};  // TEMPBENCH
+        std::vector<size_t> order(rows.size());  // TEMPBENCH
+        for (size_t i = 0; i < rows.size(); i++) order[i] = i;
+        if (GetEnvironmentVariableA("KB_SORT", NULL, 0)) {
+            auto group = [&](size_t i) { const char *f = rows[i].f.c_str(); return (_stricmp(f, "X") == 0 || _stricmp(f, "Z") == 0) ? 1 : 0; };
+            std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+                int gx = group(x), gy = group(y);
+                if (gx != gy) return gx < gy;
+                if (gx == 1) return false;
+                return rows[x].a < rows[y].a;
+            });
+        }
+        for (size_t oi = 0; ok && oi < rows.size(); oi++) {
+            size_t i = order[oi];
             const UpdateRow &r = rows[i];
+            LARGE_INTEGER ka, kb; QueryPerformanceCounter(&ka);  // TEMPBENCH
+            int kind = _stricmp(r.f.c_str(), "D") == 0 ? 0 : _stricmp(r.f.c_str(), "X") == 0 ? 1 : _stricmp(r.f.c_str(), "Z") == 0 ? 2 : 3;
+            struct KbGuard { LARGE_INTEGER *a; double *t; int *n; int k; ~KbGuard() { LARGE_INTEGER b, f; QueryPerformanceCounter(&b); QueryPerformanceFrequency(&f); t[k] += (double)(b.QuadPart - a->QuadPart) / f.QuadPart; n[k]++; } } kbg{&ka, kbt, kbn, kind};
+            (void)kb;
             if (_stricmp(r.f.c_str(), "D") == 0) {
                 ok = Step(erase.Run({&r.a}), "delete", DataDb, i, error);
             } else if (_stricmp(r.f.c_str(), "X") == 0) {
@@ -362,6 +406,7 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
                 }
             }
         }
+        for (int k = 0; k < 4; k++) fprintf(stderr, "TEMPBENCH kind %d: %d ops %.3f s\n", k, kbn[k], kbt[k]);
         if (ok) {
             char field[kCipherFieldBytes];
             EncodeField(DataCipher, newPatch, field);
@@ -372,9 +417,11 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
             }
         }
     }
+    LARGE_INTEGER tb1; QueryPerformanceCounter(&tb1); fprintf(stderr, "TEMPBENCH loop %.3f s\n", (double)(tb1.QuadPart - tb0.QuadPart) / tbf.QuadPart);
     // The data book commits first: should it fail, the remark book is still
     // open to roll back, and the two never disagree.
     if (ok) ok = Exec(DataDb, "commit", error);
+    LARGE_INTEGER tb2; QueryPerformanceCounter(&tb2); fprintf(stderr, "TEMPBENCH commit %.3f s\n", (double)(tb2.QuadPart - tb1.QuadPart) / tbf.QuadPart);
     if (ok) ok = Exec(RemarkDb, "commit", error);
     if (!ok) {
         Exec(DataDb, "rollback", NULL);
@@ -383,6 +430,18 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     NormalPragmas(RemarkDb);
     NormalPragmas(DataDb);
     return ok;
+}
+
+void ReadUpdateServerOverrides(void) {
+    static const char *const kNames[2] = {"KORVANE_UPDATE_SERVER1", "KORVANE_UPDATE_SERVER2"};
+    for (int i = 0; i < 2; i++) {
+        char value[ARRAYSIZE(UpdateServerBase[i])];
+        DWORD n = GetEnvironmentVariableA(kNames[i], value, ARRAYSIZE(value));
+        if (n == 0 || n >= ARRAYSIZE(value)) continue;  // unset, or too long to hold
+        if (_strnicmp(value, "http://", 7) != 0 && _strnicmp(value, "https://", 8) != 0) continue;
+        while (n > 0 && value[n - 1] == '/') value[--n] = 0;
+        StringCchCopyA(UpdateServerBase[i], ARRAYSIZE(UpdateServerBase[i]), value);
+    }
 }
 
 void RefreshDataVersionTexts(void) {

@@ -79,6 +79,14 @@ void MakeHardwareId(char *out);
 // in PRD 'DVP' inside the data transaction. Returns true when committed.
 bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error);
 
+// Lets a developer's machine or a test run point the update elsewhere: the
+// environment variables KORVANE_UPDATE_SERVER1 and KORVANE_UPDATE_SERVER2,
+// when set to an http:// or https:// address that fits, replace the base
+// address of server 1 or 2 (trailing '/' removed). Called once at start-up,
+// before the main window exists; a value that does not qualify is ignored
+// and the built-in address stays.
+void ReadUpdateServerOverrides(void);
+
 // Formats DataVersionText from DataVersion, DataVersionUpdate and
 // DataVersionPatch, then the data-version lines 13006 and 11004.
 void RefreshDataVersionTexts(void);

@@ -102,3 +102,36 @@
 #define IDM_DELETE_OLD_DIARY      32781
 #define IDM_GET_IP_ALL            32782
 #define IDM_CTRL_Q                40000   // Ctrl+Q: left to DefWindowProc
+
+// ---- Setting dialog (template 300) -------------------------------------------
+#define IDD_SETTING                  300
+#define IDC_SETTING_DATABASE_VERSION 302   // STATIC: "Database Version: %s"
+#define IDC_SETTING_PLATFORM         305   // STATIC: "Platform Type: %s"
+#define IDC_SETTING_SOUND            306   // check box: beep when a vehicle is found
+#define IDC_SETTING_LANGUAGE_GROUP   307   // group box "Language Used"
+#define IDC_SETTING_MALAY            308   // radio "Bahasa Malaysia"
+#define IDC_SETTING_ENGLISH          309   // radio "English Language"
+#define IDC_SETTING_STORAGE_GROUP    310   // group box "Diary Storage Place"
+#define IDC_SETTING_STORAGE_PLACE    311   // drop-down list: "C:\"
+#define IDC_SETTING_SEARCH_GROUP     312   // group box "Search Using"
+#define IDC_SETTING_SEARCH_USING     313   // drop-down list: "Papan Kekunci/KeyBoard"
+#define IDC_SETTING_HUGE_RESULT      315   // check box: the large result box
+#define IDC_SETTING_MULTI_COLOUR     316   // check box: coloured plate letters
+
+// ---- Email Setting dialog (template 220) -------------------------------------
+#define IDD_EMAIL_SETTING            220
+#define IDC_EMAILSET_LABEL           221   // STATIC: "Keyin your email:"
+#define IDC_EMAILSET_EXAMPLE         222   // STATIC: three example addresses
+#define IDC_EMAILSET_ADDRESS         223   // EDIT: the address
+#define IDC_EMAILSET_OK              224   // default button "Ok"
+
+// ---- Vehicle Details dialog (template 200) -----------------------------------
+#define IDD_VEHICLE_DETAILS          200
+#define IDC_DETAIL_PLATE             201   // STATIC: plate number
+#define IDC_DETAIL_ARREARS_TITLE     202   // STATIC: "Arrear Month"
+#define IDC_DETAIL_ARREARS           203   // STATIC: arrears
+#define IDC_DETAIL_LASTPAY_TITLE     204   // STATIC: "LastPayment"
+#define IDC_DETAIL_LASTPAY           205   // STATIC: last payment
+#define IDC_DETAIL_DESCRIPTION       206   // STATIC: description
+#define IDC_DETAIL_FINANCIER         207   // STATIC: financier
+#define IDC_DETAIL_LOCATION          208   // STATIC: location

@@ -1,5 +1,7 @@
 // The handphone link against the stand-in phone, on real controls with the
 // main window's ids in a window of this test.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -151,6 +153,61 @@ TEST_F(Link, LocationsArriveUntilThePhoneSaysExit) {
     ASSERT_TRUE(PumpUntil([] { return HandphoneLinkOn.load() == 0; }));
     EXPECT_EQ(Text(IDC_LINK_STATUS), L"Client Disconnected. [buffer == exit]");
     EXPECT_TRUE(phone.WaitForClose(3000)) << "the program closes its side";
+}
+
+// The debounced state over a live link, one event at a time: a location
+// message (L), a keep-alive (K) or a plate search (S), and the state after
+// it. Keep-alives reach the receiver but never count as a location.
+TEST_F(Link, FixStateFollowsLocationsAndSearchesNotKeepAlives) {
+    peers::FakeHandphone phone;
+    StartAndConnect(phone);
+    EXPECT_EQ(GpsFixAlive, 0) << "a started link has no fix yet";
+    EXPECT_EQ(Text(IDC_GPS_STATUS), L"Please check handphone GPS");
+
+    struct Step {
+        char event;
+        int times;          // the event repeated
+        LONG alive;         // GpsFixAlive after it
+        LONG changed;       // GpsStateChanged after it
+        DWORD searches;     // SearchesWithoutFix after it
+        const wchar_t *gps; // the GPS warning line, or null: not checked
+    } steps[] = {
+        {'L', 1, 1, 1, 0, L""},   // the first fix clears the warning
+        {'S', 5, 1, 0, 5, NULL},
+        {'K', 3, 1, 0, 5, NULL},  // keep-alives leave the count alone
+        {'S', 4, 1, 0, 9, NULL},  // nine searches change nothing
+        {'K', 1, 1, 0, 9, NULL},
+        {'S', 1, 0, 1, 0, NULL},  // the tenth loses the fix; the count starts again
+        {'S', 1, 0, 0, 1, NULL},
+        {'K', 1, 0, 0, 1, NULL},  // a keep-alive does not bring it back
+        {'L', 1, 1, 1, 0, L""},   // the next location does
+        {'S', 3, 1, 0, 3, NULL},
+        {'L', 1, 1, 0, 0, L""},   // a location with the fix alive: only the count resets
+    };
+    int location = 0;
+    int row = 0;
+    for (const Step &s : steps) {
+        row++;
+        for (int i = 0; i < s.times; i++) {
+            if (s.event == 'S') {
+                UpdatePhoneConnectionState(PhoneConnectionMutex, 1);
+            } else if (s.event == 'K') {
+                ASSERT_TRUE(phone.SendKeepAlive());
+                PumpUntil([] { return false; }, 150);  // one receive per message
+            } else {
+                std::wstring place = L"KM " + std::to_wstring(++location);
+                ASSERT_TRUE(phone.SendLocation(place));
+                ASSERT_TRUE(PumpUntil([&] { return Text(IDC_LOCATION) == place; })) << "row " << row;
+            }
+        }
+        EXPECT_EQ(GpsFixAlive, s.alive) << "row " << row;
+        EXPECT_EQ(GpsStateChanged, s.changed) << "row " << row;
+        EXPECT_EQ(SearchesWithoutFix, s.searches) << "row " << row;
+        if (s.gps != NULL) {
+            EXPECT_EQ(Text(IDC_GPS_STATUS), s.gps) << "row " << row;
+        }
+    }
+    EXPECT_EQ(HandphoneLinkOn.load(), 1) << "keep-alives and locations keep the link up";
 }
 
 TEST_F(Link, ResetOrCloseByThePhoneEndsTheLinkVisibly) {

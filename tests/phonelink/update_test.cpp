@@ -162,6 +162,15 @@ TEST_F(Update, AppliesEveryRowOperationAndStoresThePatch) {
     server_.Script(ScriptedReply::Json(Challenge()));
     server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
     DownloadDataUpdate(1);
+    // The exclusive lock of the apply is gone at once, before this test's
+    // own connections touch the books again: another connection (a copy,
+    // the setup program) may take both.
+    for (const wchar_t *book : {L"data.db", L"remark.db"}) {
+        testsupport::CheckDb other(dir_.File(book));
+        ASSERT_TRUE(other.ok());
+        EXPECT_EQ(other.Exec("begin exclusive"), SQLITE_OK) << testsupport::Utf8(book) << ": " << other.message();
+        other.Exec("rollback");
+    }
 
     EXPECT_EQ(Status(), L"Server Online 1: job completed: You are using the latest data now.");
     EXPECT_EQ(UpdateStatusColour, RGB(36, 143, 36));
@@ -202,6 +211,56 @@ TEST_F(Update, AppliesEveryRowOperationAndStoresThePatch) {
     EXPECT_EQ(requests[1].method, "GET");
     EXPECT_EQ(requests[1].path,
               "/app/zeld/dataUpdate/" + std::string(body["HardwareID"].GetString()) + "/20261205.001");
+}
+
+// What goes on the wire, byte for byte, for both servers: the POST with its
+// one-line body, header and user agent, then the bare GET.
+TEST_F(Update, RequestsAreByteExactForBothServers) {
+    char id[kMd5HexBytes];
+    MakeHardwareId(id);
+    const std::string hw = id;
+    struct Case {
+        int server;
+        const wchar_t *email;
+        const wchar_t *update;  // DataVersionUpdate; DataVersion is 20261201
+        std::string body;
+        std::string post, get;
+    } cases[] = {
+        {1, L"ejen@contoh.my", L"20261205",
+         "{\"HardwareID\":\"" + hw + "\",\"Email\":\"ejen@contoh.my\",\"OSVersion\":\"Windows 6.0\","
+         "\"DataVersion\":\"20261201\",\"DataVersionUpdate\":\"20261205\",\"DataVersionPatch\":\"20261205.001\"}",
+         "/app/zeld/dataUpdate", "/app/zeld/dataUpdate/" + hw + "/20261205.001"},
+        // An update equal to the version (case aside) is sent empty; the
+        // e-mail's quote and backslash are escaped.
+        {2, L"a\"b\\c@x.my", L"20261201",
+         "{\"HardwareID\":\"" + hw + "\",\"Email\":\"a\\\"b\\\\c@x.my\",\"OSVersion\":\"Windows 6.0\","
+         "\"DataVersion\":\"20261201\",\"DataVersionUpdate\":\"\",\"DataVersionPatch\":\"20261205.001\"}",
+         "/app2/zeld/dataUpdate", "/app2/zeld/dataUpdate/" + hw + "/20261205.001"},
+    };
+    for (const Case &c : cases) {
+        SetWindowTextW(GetDlgItem(host_, IDC_EMAIL), c.email);
+        StringCchCopyW(DataVersionUpdate, ARRAYSIZE(DataVersionUpdate), c.update);
+        server_.Script(ScriptedReply::Json(Challenge()));
+        server_.Script(ScriptedReply::Json(DataReply("20261205.001", "")));
+        size_t before = server_.Requests().size();
+        DownloadDataUpdate(c.server);
+        EXPECT_EQ(Status(), L"You are using the latest data.") << c.server;
+        std::vector<peers::RecordedRequest> requests = server_.Requests();
+        ASSERT_EQ(requests.size(), before + 2) << c.server;
+        const peers::RecordedRequest &post = requests[before];
+        const peers::RecordedRequest &get = requests[before + 1];
+        EXPECT_EQ(post.method, "POST");
+        EXPECT_EQ(post.path, c.post);
+        EXPECT_EQ(post.body, c.body);
+        EXPECT_EQ(post.Header("Content-Type"), "application/json");
+        EXPECT_EQ(post.Header("User-Agent"), "libcurl-agent/1.0");
+        EXPECT_EQ(post.Header("Content-Length"), std::to_string(c.body.size()));
+        EXPECT_EQ(get.method, "GET");
+        EXPECT_EQ(get.path, c.get);
+        EXPECT_EQ(get.body, "");
+        EXPECT_EQ(get.Header("Content-Type"), "") << "request 2 has no header list";
+        EXPECT_EQ(get.Header("User-Agent"), "libcurl-agent/1.0");
+    }
 }
 
 TEST_F(Update, LatestDataAndServerTwo) {

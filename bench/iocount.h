@@ -1,0 +1,25 @@
+// A pass-through engine file layer that counts the reads and writes the
+// engine makes, by kind of file, so a benchmark can tell how many calls
+// into the system a run takes. Installed as the default layer; every call
+// goes on to the system's own.
+#pragma once
+
+#include "sqlite3.h"
+
+namespace bench {
+
+struct IoCounts {
+    long long dbReads, dbWrites;            // the main database files
+    long long journalReads, journalWrites;  // rollback journals
+    long long otherReads, otherWrites;      // temporary files and the rest
+    long long syncs;
+};
+
+// Registers the counting layer as the default one (once). Returns false
+// when the engine refuses it.
+bool InstallIoCounter();
+// The counts since the start, or since the last ResetIoCounts.
+IoCounts CurrentIoCounts();
+void ResetIoCounts();
+
+}  // namespace bench

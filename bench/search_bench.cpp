@@ -1,0 +1,173 @@
+// The plate lookup on a large data file: the lookup key (LookupCipher, then
+// MD5) and the indexed select of the plate search, timed one lookup at a
+// time over random plates, found and not found.
+//
+//   bench_search DATAFILE [LOOKUPS] [SEED] [DIARYFOLDER]
+//
+// DATAFILE is a data file made by "KorvaneDataTool make-data FILE COUNT
+// SEED"; the found plates are drawn from its synthetic vehicles. With
+// DIARYFOLDER the search is also timed as the Find button runs it, through
+// SelectSql select mode 0, which writes the search's diary row into a
+// scratch diary made there.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <strsafe.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "benchutil.h"
+#include "cipher.h"
+#include "datastore.h"
+#include "datatool.h"
+#include "md5.h"
+#include "schema.h"
+#include "sqlexec.h"
+#include "sqlite3.h"
+
+namespace {
+
+struct Lookup {
+    int rows;              // rows the select returned
+    WCHAR fields[4][kPlainBytes];  // the last row, deciphered as the row handler does
+};
+
+int OnRow(void *param, int columns, char **values, char **) {
+    Lookup *lookup = static_cast<Lookup *>(param);
+    lookup->rows++;
+    for (int i = 1; i <= 4 && i < columns; i++) {
+        DecodeField(DataCipher, values[i] ? values[i] : "", lookup->fields[i - 1]);
+    }
+    return 0;
+}
+
+// One lookup as the search makes it: key, statement text, select, rows
+// deciphered. Returns the rows found.
+int LookUp(sqlite3 *db, const WCHAR *plate) {
+    char key[kMd5HexBytes];
+    VehicleLookupKey(plate, key);
+    char statement[128];
+    StringCchPrintfA(statement, ARRAYSIZE(statement), "select * from VLD where C1 = '%s'", key);
+    Lookup lookup;
+    lookup.rows = 0;
+    sqlite3_exec(db, statement, OnRow, &lookup, NULL);
+    return lookup.rows;
+}
+
+void Report(const char *what, std::vector<double> &microseconds) {
+    size_t n = microseconds.size();
+    double median = bench::Percentile(microseconds, 50);
+    double p99 = bench::Percentile(microseconds, 99);
+    double worst = n ? microseconds.back() : 0;
+    printf("  %-34s %7u lookups  median %8.1f us  p99 %8.1f us  max %9.1f us\n", what, (unsigned)n, median,
+           p99, worst);
+}
+
+// The plates to look up: every other one drawn from the file's vehicles,
+// the rest of a form the synthetic data never has ("QQQQ" and digits).
+std::vector<std::wstring> Plates(uint64_t seed, uint32_t vehicles, int count, std::mt19937 &random) {
+    std::vector<std::wstring> plates;
+    plates.reserve((size_t)count);
+    for (int i = 0; i < count; i++) {
+        if (i % 2 == 0) {
+            plates.push_back(datatool::SyntheticVehicle(seed, random() % vehicles).plate);
+        } else {
+            WCHAR plate[16];
+            StringCchPrintfW(plate, ARRAYSIZE(plate), L"QQQQ%u", (unsigned)(random() % 100000));
+            plates.push_back(plate);
+        }
+    }
+    return plates;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: bench_search DATAFILE [LOOKUPS] [SEED] [DIARYFOLDER]\n");
+        return 2;
+    }
+    std::wstring dataPath = argv[1];
+    int count = argc > 2 ? _wtoi(argv[2]) : 20000;
+    uint64_t seed = argc > 3 ? (uint64_t)_wtoi64(argv[3]) : 1;
+    std::wstring diaryFolder = argc > 4 ? argv[4] : L"";
+    if (count <= 0) count = 20000;
+    KeyCipherContexts();
+
+    sqlite3 *db = NULL;
+    if (sqlite3_open(bench::Utf8(dataPath).c_str(), &db) != SQLITE_OK) {
+        fprintf(stderr, "bench_search: cannot open %ls: %s\n", dataPath.c_str(), sqlite3_errmsg(db));
+        return 1;
+    }
+    long long vehicles = bench::QueryNumber(db, "select max(rowid) from VLD");
+    if (vehicles <= 0) {
+        fprintf(stderr, "bench_search: %ls has no vehicles\n", dataPath.c_str());
+        return 1;
+    }
+    printf("plate search: %lld vehicles in %ls\n", vehicles, dataPath.c_str());
+
+    std::mt19937 random(20260105);
+    // Warm the file into the system's cache and the engine's pages, as a
+    // running program has it after its first searches.
+    double warmStart = bench::Now();
+    for (const std::wstring &plate : Plates(seed, (uint32_t)vehicles, 2000, random)) LookUp(db, plate.c_str());
+    printf("  warm-up (2000 lookups)             %.2f s\n", bench::Now() - warmStart);
+
+    std::vector<std::wstring> plates = Plates(seed, (uint32_t)vehicles, count, random);
+    std::vector<double> found, missing, all;
+    for (const std::wstring &plate : plates) {
+        double t0 = bench::Now();
+        int rows = LookUp(db, plate.c_str());
+        double us = (bench::Now() - t0) * 1e6;
+        (rows > 0 ? found : missing).push_back(us);
+        all.push_back(us);
+    }
+    Report("lookup, found", found);
+    Report("lookup, not found", missing);
+    Report("lookup, all", all);
+
+    if (!diaryFolder.empty()) {
+        // The Find button's select through SelectSql mode 0: the same
+        // lookup plus the diary row of the search in its own transaction.
+        if (diaryFolder.back() != L'\\') diaryFolder += L'\\';
+        std::wstring diary = diaryFolder + L"bench-diary.db";
+        DeleteFileW(diary.c_str());
+        StringCchCopyW(DiaryDbPath, ARRAYSIZE(DiaryDbPath), diary.c_str());
+        if (CreateDiaryDatabase(NULL) != kSchemaDone || DiaryDb == NULL) {
+            fprintf(stderr, "bench_search: cannot make the diary %ls\n", diary.c_str());
+            return 1;
+        }
+        DataDb = db;
+        StringCchCopyW(LocationText, ARRAYSIZE(LocationText), L"JALAN AMPANG, KUALA LUMPUR");
+        int searches = count < 2000 ? count : 2000;
+        std::vector<double> modeFound, modeMissing;
+        for (int i = 0; i < searches; i++) {
+            const std::wstring &plate = plates[(size_t)i];
+            StringCchCopyW(FindHistory[0], kFindHistoryChars, plate.c_str());
+            char key[kMd5HexBytes];
+            double t0 = bench::Now();
+            VehicleLookupKey(FindHistory[0], key);
+            WCHAR statement[128];
+            StringCchPrintfW(statement, ARRAYSIZE(statement), L"select * from VLD where C1 = '%hs'", key);
+            VehicleFound = 0;
+            SelectSql(DataDb, statement, kModePlateSearch);
+            double us = (bench::Now() - t0) * 1e6;
+            (VehicleFound ? modeFound : modeMissing).push_back(us);
+        }
+        long long diaryRows = bench::QueryNumber(DiaryDb, "select count(*) from VLS");
+        Report("SelectSql mode 0 + diary, found", modeFound);
+        Report("SelectSql mode 0 + diary, not found", modeMissing);
+        printf("  diary rows written                 %lld\n", diaryRows);
+        sqlite3_close(DiaryDb);
+        DiaryDb = NULL;
+        DataDb = NULL;
+        DeleteFileW(diary.c_str());
+    }
+    sqlite3_close(db);
+    return 0;
+}

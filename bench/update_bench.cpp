@@ -1,0 +1,306 @@
+// The online update on a large data file: a data reply of many rows of
+// mixed operations (upserts that update and insert, D, X and Z) applied
+// through ApplyUpdateRows, then the whole DownloadDataUpdate against the
+// stand-in update server on loopback, each on a fresh copy of the file.
+//
+//   bench_update DATAFILE WORKFOLDER [ROWS] [SEED]
+//
+// DATAFILE is a data file made by "KorvaneDataTool make-data FILE COUNT
+// SEED" and is never changed: the runs work on copies in WORKFOLDER, with
+// a remark book of their own there.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <strsafe.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "benchutil.h"
+#include "iocount.h"
+#include "cipher.h"
+#include "datastore.h"
+#include "datatool.h"
+#include "fakeupdateserver.h"
+#include "mainwindow.h"
+#include "md5.h"
+#include "resource.h"
+#include "schema.h"
+#include "sqlite3.h"
+#include "update.h"
+
+namespace {
+
+const int kRemarkRows = 20000;
+
+std::string Field(const BlowfishContext &ctx, const std::wstring &text) {
+    char field[kCipherFieldBytes];
+    EncodeField(ctx, text.c_str(), field);
+    return field;
+}
+
+std::string Key(const std::wstring &plate) {
+    char key[kMd5HexBytes];
+    VehicleLookupKey(plate.c_str(), key);
+    return key;
+}
+
+std::wstring Numbered(const wchar_t *prefix, unsigned n) {
+    WCHAR text[32];
+    StringCchPrintfW(text, ARRAYSIZE(text), L"%ls%u", prefix, n);
+    return text;
+}
+
+// A vehicle's four data fields as the server sends them: B, D and E with
+// their filler, C without.
+void FillValues(UpdateRow *row, unsigned n) {
+    row->b = Field(DataCipher, Numbered(L"~~0", 1 + n % 28) + L" Mar 2026~~");
+    row->c = Field(DataCipher, Numbered(L"HILUX 2.5 WHITE ", n % 2000));
+    row->d = Field(DataCipher, L"~~BANK SATU BERHAD~~");
+    row->e = Field(DataCipher, Numbered(L"~~", 1 + n % 36) + L"~~");
+}
+
+struct Mix {
+    int updates = 0, inserts = 0, deletes = 0, clears = 0, unclears = 0;
+};
+
+// The reply's rows: 35% upserts of vehicles in the file, 30% upserts of new
+// plates, 15% D, 12% X (half of them plates with a remark), 8% Z of plates
+// the file has cleared; shuffled. remarkPlates gets the plates that the
+// remark book is to hold.
+std::vector<UpdateRow> MakeRows(uint64_t seed, uint32_t vehicles, int count, std::vector<std::wstring> *remarkPlates,
+                                Mix *mix) {
+    std::mt19937 random(7 + (unsigned)seed);
+    uint32_t cleared = datatool::SyntheticClearedCount(vehicles);
+    for (int i = 0; i < kRemarkRows; i++) remarkPlates->push_back(Numbered(L"RMKQ", (unsigned)i));
+    std::vector<UpdateRow> rows((size_t)count);
+    for (int i = 0; i < count; i++) {
+        UpdateRow &r = rows[(size_t)i];
+        int pick = i % 100;
+        if (pick < 35) {
+            r.a = Key(datatool::SyntheticVehicle(seed, random() % vehicles).plate);
+            FillValues(&r, (unsigned)i);
+            r.f = "U";
+            mix->updates++;
+        } else if (pick < 65) {
+            r.a = Key(Numbered(L"NEWQ", (unsigned)i));
+            FillValues(&r, (unsigned)i);
+            r.f = "";
+            mix->inserts++;
+        } else if (pick < 80) {
+            r.a = Key(datatool::SyntheticVehicle(seed, random() % vehicles).plate);
+            r.f = i % 2 ? "D" : "d";
+            mix->deletes++;
+        } else if (pick < 92) {
+            std::wstring plate = i % 2 ? (*remarkPlates)[random() % remarkPlates->size()]
+                                       : datatool::SyntheticVehicle(seed, random() % vehicles).plate;
+            r.a = Field(LocalCipher, plate);
+            r.f = "X";
+            mix->clears++;
+        } else {
+            r.a = Field(LocalCipher, datatool::SyntheticClearedPlate(seed, vehicles, random() % cleared));
+            r.f = "z";
+            mix->unclears++;
+        }
+    }
+    std::shuffle(rows.begin(), rows.end(), random);
+    return rows;
+}
+
+bool Exec(sqlite3 *db, const char *sql) {
+    char *message = NULL;
+    int rc = sqlite3_exec(db, sql, NULL, NULL, &message);
+    if (rc != SQLITE_OK) fprintf(stderr, "bench_update: %s: %s\n", sql, message ? message : "");
+    sqlite3_free(message);
+    return rc == SQLITE_OK;
+}
+
+// A fresh copy of the data file and a fresh remark book with its rows, open
+// on DataDb and RemarkDb.
+bool PrepareBooks(const std::wstring &source, const std::wstring &work, const std::vector<std::wstring> &remarks) {
+    sqlite3_close(DataDb);
+    sqlite3_close(RemarkDb);
+    DataDb = RemarkDb = NULL;
+    std::wstring data = work + L"bench-data.db";
+    std::wstring remark = work + L"bench-remark.db";
+    if (!bench::CopyOver(source, data)) {
+        fprintf(stderr, "bench_update: cannot copy %ls to %ls\n", source.c_str(), data.c_str());
+        return false;
+    }
+    DeleteFileW(remark.c_str());
+    StringCchCopyW(RemarkDbPath, ARRAYSIZE(RemarkDbPath), remark.c_str());
+    if (CreateRemarkDatabase(NULL) != kSchemaDone || RemarkDb == NULL) return false;
+    if (!Exec(RemarkDb, "begin")) return false;
+    sqlite3_stmt *insert = NULL;
+    sqlite3_prepare_v2(RemarkDb, "insert into VLS values (?, '', '', '', 'CALL OWNER', '2026-01-05 10:00:00', 'NULL')",
+                       -1, &insert, NULL);
+    for (const std::wstring &plate : remarks) {
+        std::string key = Field(LocalCipher, plate);
+        sqlite3_bind_text(insert, 1, key.c_str(), (int)key.size(), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    if (!Exec(RemarkDb, "commit")) return false;
+    return sqlite3_open(bench::Utf8(data).c_str(), &DataDb) == SQLITE_OK;
+}
+
+void PrintIo(const bench::IoCounts &c, double seconds) {
+    long long calls = c.dbReads + c.dbWrites + c.journalReads + c.journalWrites + c.otherReads + c.otherWrites;
+    printf("  file calls: data+remark reads %lld, writes %lld; journal writes %lld, reads %lld; other %lld;"
+           " syncs %lld; %.1f us a call on average\n",
+           c.dbReads, c.dbWrites, c.journalWrites, c.journalReads, c.otherReads + c.otherWrites, c.syncs,
+           calls ? seconds * 1e6 / (double)calls : 0.0);
+}
+
+void PrintCounts(const char *when) {
+    printf("  %-8s VLD %lld  VLC %lld  remarks %lld\n", when,
+           bench::QueryNumber(DataDb, "select count(*) from VLD"),
+           bench::QueryNumber(DataDb, "select count(*) from VLC"),
+           bench::QueryNumber(RemarkDb, "select count(*) from VLS"));
+}
+
+std::string Escaped(const std::string &text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string DataReply(const std::vector<UpdateRow> &rows, const char *patch) {
+    std::string json = "{\"ReplyType\":\"Data\",\"DataVersionPatch\":\"";
+    json += patch;
+    json += "\",\"BeginData\":[";
+    json.reserve(rows.size() * 200);
+    for (size_t i = 0; i < rows.size(); i++) {
+        const UpdateRow &r = rows[i];
+        if (i > 0) json += ',';
+        json += "{\"A\":\"" + Escaped(r.a) + "\",\"B\":\"" + Escaped(r.b) + "\",\"C\":\"" + Escaped(r.c) +
+                "\",\"D\":\"" + Escaped(r.d) + "\",\"E\":\"" + Escaped(r.e) + "\",\"F\":\"" + Escaped(r.f) + "\"}";
+    }
+    json += "],\"EndData\":\"DataComplete\"}";
+    return json;
+}
+
+HWND MakeHost() {
+    HWND host = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 900, 300, NULL, NULL,
+                                GetModuleHandleW(NULL), NULL);
+    MainWindow = host;
+    int y = 0;
+    for (int id : {IDC_UPDATE_STATUS, IDC_DATA_VERSION, IDC_START_MESSAGE}) {
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, y += 30, 800, 25, host, (HMENU)(INT_PTR)id,
+                        GetModuleHandleW(NULL), NULL);
+    }
+    for (int id : {IDC_DOWNLOAD_1, IDC_DOWNLOAD_2}) {
+        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE, 0, y += 30, 300, 25, host, (HMENU)(INT_PTR)id,
+                        GetModuleHandleW(NULL), NULL);
+    }
+    HWND email = CreateWindowExW(0, L"EDIT", L"ejen@contoh.my", WS_CHILD | WS_VISIBLE, 0, y += 30, 300, 25, host,
+                                 (HMENU)(INT_PTR)IDC_EMAIL, GetModuleHandleW(NULL), NULL);
+    (void)email;
+    return host;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: bench_update DATAFILE WORKFOLDER [ROWS] [SEED]\n");
+        return 2;
+    }
+    std::wstring source = argv[1];
+    std::wstring work = argv[2];
+    if (work.back() != L'\\') work += L'\\';
+    int count = argc > 3 ? _wtoi(argv[3]) : 100000;
+    uint64_t seed = argc > 4 ? (uint64_t)_wtoi64(argv[4]) : 1;
+    if (count <= 0) count = 100000;
+    KeyCipherContexts();
+    UseEnglish = 1;
+    if (!bench::InstallIoCounter()) fprintf(stderr, "bench_update: the file calls are not counted\n");
+    CreateDirectoryW(work.c_str(), NULL);
+
+    sqlite3 *probe = NULL;
+    long long vehicles = -1;
+    if (sqlite3_open_v2(bench::Utf8(source).c_str(), &probe, SQLITE_OPEN_READONLY, NULL) == SQLITE_OK) {
+        vehicles = bench::QueryNumber(probe, "select max(rowid) from VLD");
+    }
+    sqlite3_close(probe);
+    if (vehicles <= 0) {
+        fprintf(stderr, "bench_update: %ls has no vehicles\n", source.c_str());
+        return 1;
+    }
+
+    std::vector<std::wstring> remarks;
+    Mix mix;
+    double t0 = bench::Now();
+    std::vector<UpdateRow> rows = MakeRows(seed, (uint32_t)vehicles, count, &remarks, &mix);
+    printf("online update: %lld vehicles in %ls; %d reply rows made in %.2f s\n", vehicles, source.c_str(), count,
+           bench::Now() - t0);
+    printf("  mix: %d upsert-updates, %d upsert-inserts, %d D, %d X, %d Z\n", mix.updates, mix.inserts,
+           mix.deletes, mix.clears, mix.unclears);
+
+    // 1. The apply step alone.
+    t0 = bench::Now();
+    if (!PrepareBooks(source, work, remarks)) return 1;
+    printf("  fresh copy of the data file and remark book: %.2f s\n", bench::Now() - t0);
+    PrintCounts("before");
+    std::string error;
+    bench::ResetIoCounts();
+    t0 = bench::Now();
+    bool applied = ApplyUpdateRows(rows, L"20270101.000", &error);
+    double applySeconds = bench::Now() - t0;
+    bench::IoCounts io = bench::CurrentIoCounts();
+    if (!applied) {
+        fprintf(stderr, "bench_update: the apply failed: %s\n", error.c_str());
+        return 1;
+    }
+    PrintCounts("after");
+    printf("  ApplyUpdateRows: %d rows in %.3f s, %.0f rows/s\n", count, applySeconds, count / applySeconds);
+    PrintIo(io, applySeconds);
+
+    // 2. The whole run against the stand-in server on loopback.
+    if (!PrepareBooks(source, work, remarks)) return 1;
+    peers::FakeUpdateServer server;
+    if (!server.Start()) {
+        fprintf(stderr, "bench_update: the stand-in server does not start\n");
+        return 1;
+    }
+    for (int i = 0; i < 2; i++) {
+        StringCchCopyA(UpdateServerBase[i], ARRAYSIZE(UpdateServerBase[i]), server.BaseUrl().c_str());
+    }
+    std::string reply = DataReply(rows, "20270101");
+    server.Script(peers::ScriptedReply::Json(
+        "{\"ReplyType\":\"Challenge\",\"BeginData\":\"ok\",\"EndData\":\"DataComplete\"}"));
+    server.Script(peers::ScriptedReply::Json(reply));
+    StringCchCopyW(PlatformText, ARRAYSIZE(PlatformText), L"Windows 6.1");
+    StringCchCopyW(DataVersion, ARRAYSIZE(DataVersion), L"20260105.000");
+    StringCchCopyW(DataVersionUpdate, ARRAYSIZE(DataVersionUpdate), L"20260105.000");
+    StringCchCopyW(DataVersionPatch, ARRAYSIZE(DataVersionPatch), L"FACTORY");
+    HWND host = MakeHost();
+    t0 = bench::Now();
+    DownloadDataUpdate(1);
+    double runSeconds = bench::Now() - t0;
+    WCHAR status[256] = L"";
+    GetWindowTextW(GetDlgItem(host, IDC_UPDATE_STATUS), status, ARRAYSIZE(status));
+    bool green = UpdateStatusColour == RGB(36, 143, 36);
+    printf("  DownloadDataUpdate: reply of %.1f MB, request to %s in %.3f s (%.0f rows/s)\n",
+           reply.size() / 1048576.0, green ? "green" : "NOT green", runSeconds, count / runSeconds);
+    printf("  status: %ls\n", status);
+    PrintCounts("after");
+    server.Stop();
+    DestroyWindow(host);
+    MainWindow = NULL;
+    sqlite3_close(DataDb);
+    sqlite3_close(RemarkDb);
+    DataDb = RemarkDb = NULL;
+    DeleteFileW((work + L"bench-data.db").c_str());
+    DeleteFileW((work + L"bench-remark.db").c_str());
+    return green ? 0 : 1;
+}

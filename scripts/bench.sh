@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds, makes the benchmark data files (once; kept under the build folder
+# in bench-data/), and runs the benchmarks under Wine on a private X display
+# in a prefix of their own (build/bench-run), printing their figures.
+#
+#   KORVANE_BENCH_VEHICLES  rows of the data file        (default 3000000)
+#   KORVANE_BENCH_LOOKUPS   plate lookups timed           (default 20000)
+#   KORVANE_BENCH_ROWS      rows of the update's reply    (default 100000)
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+
+vehicles=${KORVANE_BENCH_VEHICLES:-3000000}
+lookups=${KORVANE_BENCH_LOOKUPS:-20000}
+rows=${KORVANE_BENCH_ROWS:-100000}
+seed=1
+
+bash "$KORVANE_ROOT/scripts/build.sh" >/dev/null
+
+bin=$KORVANE_BUILD/bin
+data=$KORVANE_BUILD/bench-data
+run=$KORVANE_BUILD/bench-run
+mkdir -p "$data/work"
+cleanup() {
+  korvane_stop_wine
+  korvane_stop_xvfb
+}
+trap cleanup EXIT
+korvane_start_xvfb 1280x1024x24
+korvane_wine_prefix "$run"
+
+# Host paths as Wine sees them, on drive Z.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+file=$data/data-$vehicles-$seed.db
+if [ ! -f "$file" ]; then
+  echo "bench: making $file ($vehicles vehicles; once)"
+  start=$(date +%s)
+  wine "$bin/KorvaneDataTool.exe" make-data "$(winpath "$file.part")" "$vehicles" "$seed"
+  mv "$file.part" "$file"
+  echo "bench: made in $(( $(date +%s) - start )) s, $(du -h "$file" | cut -f1)"
+fi
+
+echo
+wine "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
+echo
+wine "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
