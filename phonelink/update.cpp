@@ -11,12 +11,11 @@
 
 #include <curl/curl.h>
 #include <rapidjson/document.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strsafe.h>
 
 #include <algorithm>
-#include <strsafe.h>
 
 #include "cipher.h"
 #include "datastore.h"
@@ -202,6 +201,51 @@ bool Step(int rc, const char *what, sqlite3 *db, size_t row, std::string *error)
     return false;
 }
 
+enum { kApplyCacheKiB = 65536 };  // the data book's page cache while an update is applied
+
+// The row operations that touch the cleared plates (and the remark book)
+// rather than VLD.
+bool IsClearOperation(const UpdateRow &r) {
+    return _stricmp(r.f.c_str(), "X") == 0 || _stricmp(r.f.c_str(), "Z") == 0;
+}
+
+// The order in which the rows are applied. The VLD rows (D and the
+// upserts) go by key, so that a large reply walks the key index from one
+// end to the other and reads and rewrites each of its pages about once
+// instead of once per row; the X and Z rows follow in their own order.
+// Rows of the same key keep the order the server gave, and rows of
+// different keys, or of VLD and of VLC, never touch the same row, so the
+// outcome is that of the rows in the reply's order.
+std::vector<size_t> ApplyOrder(const std::vector<UpdateRow> &rows) {
+    std::vector<size_t> order(rows.size());
+    for (size_t i = 0; i < rows.size(); i++) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&rows](size_t x, size_t y) {
+        bool clearX = IsClearOperation(rows[x]), clearY = IsClearOperation(rows[y]);
+        if (clearX != clearY) return clearY;  // VLD rows first
+        return !clearX && rows[x].a < rows[y].a;
+    });
+    return order;
+}
+
+// The connection's page cache setting ("PRAGMA cache_size"), 0 when it
+// cannot be read.
+int CacheSizeSetting(sqlite3 *db) {
+    int value = 0;
+    sqlite3_stmt *stmt = NULL;
+    if (sqlite3_prepare_v2(db, "PRAGMA cache_size", -1, &stmt, NULL) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        value = sqlite3_column_int(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+void SetCacheSize(sqlite3 *db, int value) {
+    char sql[64];
+    StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA cache_size = %d;", value);
+    Exec(db, sql, NULL);
+}
+
 // Reads the local patch version again, as it is stored now.
 std::wstring StoredPatchVersion() {
     WCHAR patch[kPlainBytes] = L"";
@@ -228,10 +272,17 @@ size_t CurlWriteToBuffer(char *bytes, size_t size, size_t count, void *param) {
     if (size != 0 && count > (size_t)-1 / size) return 0;
     size_t n = size * count;
     if (n > kMaxReplyBytes || reply->length > kMaxReplyBytes - n) return 0;
-    char *grown = static_cast<char *>(realloc(reply->data, reply->length + n + 1));
-    if (grown == NULL) return 0;
-    memcpy(grown + reply->length, bytes, n);
-    reply->data = grown;
+    size_t needed = reply->length + n + 1;  // at most kMaxReplyBytes + 1
+    if (needed > reply->capacity || reply->data == NULL) {
+        size_t capacity = reply->capacity < 4096 ? 4096 : reply->capacity;
+        while (capacity < needed) capacity *= 2;
+        if (capacity > (size_t)kMaxReplyBytes + 1) capacity = (size_t)kMaxReplyBytes + 1;
+        char *grown = static_cast<char *>(realloc(reply->data, capacity));
+        if (grown == NULL) return 0;
+        reply->data = grown;
+        reply->capacity = capacity;
+    }
+    memcpy(reply->data + reply->length, bytes, n);
     reply->length += n;
     reply->data[reply->length] = 0;
     return n;
@@ -241,6 +292,7 @@ void FreeReplyBuffer(ReplyBuffer *reply) {
     free(reply->data);
     reply->data = NULL;
     reply->length = 0;
+    reply->capacity = 0;
 }
 
 ReplyCheck CheckUpdateReply(const char *json, bool dataReply, UpdateReply *out, int *badRow) {
@@ -333,25 +385,17 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     }
     FastPragmas(DataDb);
     FastPragmas(RemarkDb);
-    {  // TEMPBENCH
-        char v[64];
-        if (GetEnvironmentVariableA("KB_CACHE", v, 64)) { char q[128]; StringCchPrintfA(q, 128, "PRAGMA cache_size = %s", v); Exec(DataDb, q, NULL); }
-        if (GetEnvironmentVariableA("KB_MMAP", v, 64)) { char q[128]; StringCchPrintfA(q, 128, "PRAGMA mmap_size = %s", v); Exec(DataDb, q, NULL); }
-        if (GetEnvironmentVariableA("KB_SPILL", v, 64)) { Exec(DataDb, "PRAGMA cache_spill = OFF", NULL); }
-    }
-    LARGE_INTEGER tb0, tbf; QueryPerformanceCounter(&tb0); QueryPerformanceFrequency(&tbf);  // TEMPBENCH
+    // A cache that holds the pages a large reply changes, so that they are
+    // neither written out early nor read twice; the setting comes back after.
+    int cacheSize = CacheSizeSetting(DataDb);
+    if (cacheSize != 0) SetCacheSize(DataDb, -kApplyCacheKiB);
     bool ok = Exec(DataDb, "begin", error) && Exec(RemarkDb, "begin", error);
-    // The cleared plates are found by their text; as shipped VLC has no
-    // index, and every X and Z would read the whole table. The index is
-    // made once, inside the data transaction, so a failed apply takes it
-    // back with everything else; readers of the file see no difference.
+    // The cleared plates are found by their text, and VLC comes without an
+    // index: every X and Z would read the whole table. The index is made
+    // once, inside the data transaction, so a failed apply takes it back
+    // with the rest; readers of the file see no difference.
     bool clearsPlates = false;
-    for (const UpdateRow &r : rows) {
-        if (_stricmp(r.f.c_str(), "X") == 0 || _stricmp(r.f.c_str(), "Z") == 0) {
-            clearsPlates = true;
-            break;
-        }
-    }
+    for (const UpdateRow &r : rows) clearsPlates = clearsPlates || IsClearOperation(r);
     if (ok && clearsPlates) ok = Exec(DataDb, "CREATE INDEX IF NOT EXISTS idxVLCC1 ON VLC(C1)", error);
     {
         Statement find(DataDb, "SELECT C2,C3,C4,C5 from VLD WHERE C1=?");
@@ -368,25 +412,10 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
             *error = "Could not prepare statement.";
             ok = false;
         }
-        double kbt[4] = {0, 0, 0, 0}; int kbn[4] = {0, 0, 0, 0};  // TEMPBENCH
-        std::vector<size_t> order(rows.size());  // TEMPBENCH
-        for (size_t i = 0; i < rows.size(); i++) order[i] = i;
-        if (GetEnvironmentVariableA("KB_SORT", NULL, 0)) {
-            auto group = [&](size_t i) { const char *f = rows[i].f.c_str(); return (_stricmp(f, "X") == 0 || _stricmp(f, "Z") == 0) ? 1 : 0; };
-            std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
-                int gx = group(x), gy = group(y);
-                if (gx != gy) return gx < gy;
-                if (gx == 1) return false;
-                return rows[x].a < rows[y].a;
-            });
-        }
-        for (size_t oi = 0; ok && oi < rows.size(); oi++) {
-            size_t i = order[oi];
+        std::vector<size_t> order = ApplyOrder(rows);
+        for (size_t n = 0; ok && n < order.size(); n++) {
+            size_t i = order[n];  // the row's place in the reply, for the error text
             const UpdateRow &r = rows[i];
-            LARGE_INTEGER ka, kb; QueryPerformanceCounter(&ka);  // TEMPBENCH
-            int kind = _stricmp(r.f.c_str(), "D") == 0 ? 0 : _stricmp(r.f.c_str(), "X") == 0 ? 1 : _stricmp(r.f.c_str(), "Z") == 0 ? 2 : 3;
-            struct KbGuard { LARGE_INTEGER *a; double *t; int *n; int k; ~KbGuard() { LARGE_INTEGER b, f; QueryPerformanceCounter(&b); QueryPerformanceFrequency(&f); t[k] += (double)(b.QuadPart - a->QuadPart) / f.QuadPart; n[k]++; } } kbg{&ka, kbt, kbn, kind};
-            (void)kb;
             if (_stricmp(r.f.c_str(), "D") == 0) {
                 ok = Step(erase.Run({&r.a}), "delete", DataDb, i, error);
             } else if (_stricmp(r.f.c_str(), "X") == 0) {
@@ -406,7 +435,6 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
                 }
             }
         }
-        for (int k = 0; k < 4; k++) fprintf(stderr, "TEMPBENCH kind %d: %d ops %.3f s\n", k, kbn[k], kbt[k]);
         if (ok) {
             char field[kCipherFieldBytes];
             EncodeField(DataCipher, newPatch, field);
@@ -417,16 +445,15 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
             }
         }
     }
-    LARGE_INTEGER tb1; QueryPerformanceCounter(&tb1); fprintf(stderr, "TEMPBENCH loop %.3f s\n", (double)(tb1.QuadPart - tb0.QuadPart) / tbf.QuadPart);
     // The data book commits first: should it fail, the remark book is still
     // open to roll back, and the two never disagree.
     if (ok) ok = Exec(DataDb, "commit", error);
-    LARGE_INTEGER tb2; QueryPerformanceCounter(&tb2); fprintf(stderr, "TEMPBENCH commit %.3f s\n", (double)(tb2.QuadPart - tb1.QuadPart) / tbf.QuadPart);
     if (ok) ok = Exec(RemarkDb, "commit", error);
     if (!ok) {
         Exec(DataDb, "rollback", NULL);
         Exec(RemarkDb, "rollback", NULL);
     }
+    if (cacheSize != 0) SetCacheSize(DataDb, cacheSize);
     NormalPragmas(RemarkDb);
     NormalPragmas(DataDb);
     return ok;
@@ -497,7 +524,7 @@ bool Challenge(int server, const char *hardwareId) {
     char url[256];
     StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate", UpdateServerBase[server - 1],
                      ServerPath(server));
-    ReplyBuffer reply = {NULL, 0};
+    ReplyBuffer reply = {NULL, 0, 0};
     CURL *curl = OpenTransfer(url, &reply);
     if (curl == NULL) return false;
     ShowStatusF(kRunning, L"Server Online %d: step 1", NULL, server);
@@ -575,7 +602,7 @@ void FetchAndApply(int server, const char *hardwareId) {
     char url[256];
     StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate/%hs/%ls", UpdateServerBase[server - 1],
                      ServerPath(server), hardwareId, DataVersionPatch);
-    ReplyBuffer reply = {NULL, 0};
+    ReplyBuffer reply = {NULL, 0, 0};
     CURL *curl = OpenTransfer(url, &reply);
     if (curl == NULL) return;
     ShowStatusF(kRunning, L"Server Online %d: step 6", NULL, server);

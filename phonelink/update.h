@@ -20,16 +20,19 @@ extern long UpdateLowSpeedTimeSec;     // a line that carries nothing for this l
 
 // The growable reply area of one request.
 struct ReplyBuffer {
-    char *data;     // the bytes so far and a zero byte after them; NULL when empty
-    size_t length;  // bytes, without the zero
+    char *data;       // the bytes so far and a zero byte after them; NULL when empty
+    size_t length;    // bytes, without the zero
+    size_t capacity;  // bytes the area holds; 0 when data is NULL
 };
 
 enum { kMaxReplyBytes = 64 * 1024 * 1024 };  // a reply larger than this is refused
 
 // The transfer's write callback: appends size * count bytes and keeps a zero
-// byte after them. Returns size * count, or 0 (ending the transfer with an
-// error and changing nothing) when the product overflows, the reply would
-// pass kMaxReplyBytes or memory runs out.
+// byte after them. The area grows to at least length + size * count + 1
+// bytes, doubling, so a reply of many pieces is not copied over and over.
+// Returns size * count, or 0 (ending the transfer with an error and
+// changing nothing) when the product overflows, the reply would pass
+// kMaxReplyBytes or memory runs out.
 size_t CurlWriteToBuffer(char *bytes, size_t size, size_t count, void *reply);
 void FreeReplyBuffer(ReplyBuffer *reply);
 
@@ -75,8 +78,12 @@ void MakeHardwareId(char *out);
 
 // Applies checked rows to the data and remark books in one transaction
 // each, every statement checked; on any failure both are rolled back and
-// *error describes the fault. The new patch version (enciphered) is stored
-// in PRD 'DVP' inside the data transaction. Returns true when committed.
+// *error describes the fault (the row named by its place in the reply).
+// The new patch version (enciphered) is stored in PRD 'DVP' inside the data
+// transaction. The rows are applied VLD rows first, by key, then X and Z;
+// the rows of one key keep their order, so the outcome is that of the
+// reply's order. A reply with X or Z rows gives VLC an index on C1
+// (idxVLCC1) when it has none. Returns true when committed.
 bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error);
 
 // Lets a developer's machine or a test run point the update elsewhere: the

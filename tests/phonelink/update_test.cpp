@@ -263,6 +263,50 @@ TEST_F(Update, RequestsAreByteExactForBothServers) {
     }
 }
 
+// Rows of one key, or of one plate, act in the reply's order, however the
+// apply arranges the rest; the table gives each sequence and what is left.
+TEST_F(Update, RowsOfOneKeyActInTheirOrder) {
+    const std::string k = Key(L"ORDER1");
+    const std::string other = Key(L"BJK9921");
+    const std::string p = Field(LocalCipher, L"PLT9");
+    auto upsert = [](const std::string &a, const char *value) {
+        UpdateRow r;
+        r.a = a;
+        r.b = r.c = r.d = r.e = value;
+        r.f = "";
+        return r;
+    };
+    auto op = [](const std::string &a, const char *f) {
+        UpdateRow r;
+        r.a = a;
+        r.f = f;
+        return r;
+    };
+    struct Case {
+        const char *name;
+        std::vector<UpdateRow> rows;
+        std::vector<std::string> vld;  // C2 of key k afterwards
+        size_t cleared;                // VLC rows of plate PLT9 afterwards
+    } cases[] = {
+        {"insert, update", {upsert(k, "v1"), upsert(other, "o"), upsert(k, "v2")}, {"v2"}, 0},
+        {"insert, delete", {upsert(k, "v1"), op(p, "X"), op(k, "d")}, {}, 1},
+        {"delete, insert", {op(k, "D"), upsert(k, "v3")}, {"v3"}, 0},
+        {"clear, unclear", {op(p, "X"), upsert(k, "v4"), op(p, "z")}, {"v4"}, 0},
+        {"unclear, clear, clear", {op(p, "Z"), op(p, "x"), op(other, "D"), op(p, "X")}, {}, 1},
+    };
+    for (const Case &c : cases) {
+        Exec(DataDb, ("delete from VLD where C1 = '" + k + "'").c_str());
+        Exec(DataDb, ("delete from VLC where C1 = '" + Field(DataCipher, L"PLT9") + "'").c_str());
+        std::string error;
+        ASSERT_TRUE(ApplyUpdateRows(c.rows, L"20261210.000", &error)) << c.name << ": " << error;
+        EXPECT_EQ(Column(DataDb, "select C2 from VLD where C1 = '" + k + "'"), c.vld) << c.name;
+        EXPECT_EQ(Count(DataDb, "select 1 from VLC where C1 = '" + Field(DataCipher, L"PLT9") + "'"), c.cleared)
+            << c.name;
+    }
+    EXPECT_EQ(Count(DataDb, "select 1 from ZELDdb_master where name = 'idxVLCC1'"), 1u)
+        << "the cleared plates got their index";
+}
+
 TEST_F(Update, LatestDataAndServerTwo) {
     server_.Script(ScriptedReply::Json(Challenge()));
     server_.Script(ScriptedReply::Json(DataReply("20261205.001", Row(Key(L"WA1234B"), "D"))));
@@ -361,19 +405,29 @@ TEST_F(Update, NoAnswerAndNoServerEndInTime) {
 }
 
 TEST_F(Update, AFailingRowRollsBackBothBooks) {
-    Exec(DataDb, "drop table VLC");  // the clear of row 2 must fail
-    std::string rows = Row(Key(L"WA1234B"), "D") + "," + Row(Field(LocalCipher, L"PKR77"), "X");
+    // The last row's clear fails, as a full disk would make it, once both
+    // books have taken changes from the rows before it.
+    Exec(DataDb, ("create trigger refuse before insert on VLC when NEW.C1 = '" + Field(DataCipher, L"BOOM1") +
+                  "' begin select raise(abort, 'database or disk is full'); end;").c_str());
+    std::string rows = Row(Key(L"WA1234B"), "D") + "," + Row(Field(LocalCipher, L"PKR77"), "X") + "," +
+                       Row(Field(LocalCipher, L"BOOM1"), "X");
     server_.Script(ScriptedReply::Json(Challenge()));
     server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
     DownloadDataUpdate(1);
     EXPECT_EQ(UpdateStatusColour, RGB(255, 0, 0));
     EXPECT_EQ(Status().rfind(L"Server Online 1: update failed, your data is unchanged: ", 0), 0u)
         << testsupport::Utf8(Status());
+    EXPECT_NE(Status().find(L"row 3: clear: database or disk is full"), std::wstring::npos)
+        << "the row at fault, by its place in the reply";
     EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 2u) << "row 1's delete was rolled back";
     EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), 1u) << "the remark book was rolled back too";
+    EXPECT_EQ(Count(DataDb, "select 1 from VLC"), 1u) << "row 2's clear was rolled back";
+    EXPECT_EQ(Count(DataDb, "select 1 from ZELDdb_master where name = 'idxVLCC1'"), 0u) << "and the index";
     EXPECT_EQ(StoredPatch(), L"20261205.001");
     EXPECT_STREQ(DataVersionPatch, L"20261205.001");
     EXPECT_EQ(Column(DataDb, "pragma locking_mode"), std::vector<std::string>{"normal"});
+    EXPECT_EQ(Column(DataDb, "pragma synchronous"), std::vector<std::string>{"1"});
+    EXPECT_EQ(Column(DataDb, "pragma cache_size"), std::vector<std::string>{"2000"}) << "the cache as it was";
 }
 
 TEST(UpdatePieces, BodyIsEscapedJsonAndRepliesGrowSafely) {
@@ -385,7 +439,7 @@ TEST(UpdatePieces, BodyIsEscapedJsonAndRepliesGrowSafely) {
     EXPECT_STREQ(doc["Email"].GetString(), "a\"b\\c@x.my");
     EXPECT_FALSE(BuildUpdateRequestBody("ID", L"e", L"w", L"1", L"", L"F", body, 20)) << "refused, not cut";
 
-    ReplyBuffer reply = {NULL, 0};
+    ReplyBuffer reply = {NULL, 0, 0};
     char part[] = "abc";
     EXPECT_EQ(CurlWriteToBuffer(part, 1, 3, &reply), 3u);
     EXPECT_EQ(CurlWriteToBuffer(part, 3, 1, &reply), 3u);
