@@ -31,32 +31,7 @@ const wchar_t kTitle[] = L"Korvane 14.906";
 const int kPhonePort = 5566;
 
 std::vector<std::vector<std::string>> Rows(const std::wstring &path, const std::string &sql) {
-    std::vector<std::vector<std::string>> rows;
-    sqlite3 *db = NULL;
-    if (sqlite3_open_v2(testsupport::Utf8(path).c_str(), &db, SQLITE_OPEN_READONLY, NULL) != SQLITE_OK) {
-        sqlite3_close(db);
-        return rows;
-    }
-    sqlite3_busy_timeout(db, 2000);
-    sqlite3_stmt *stmt = NULL;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, NULL) == SQLITE_OK) {
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int i = 0; i < sqlite3_column_count(stmt); i++) {
-                const unsigned char *t = sqlite3_column_text(stmt, i);
-                row.push_back(t ? (const char *)t : "");
-            }
-            rows.push_back(row);
-        }
-        // A locked book must not pass for an empty one.
-        if (rc != SQLITE_DONE) rows.push_back({"ERROR: " + std::string(sqlite3_errmsg(db))});
-    } else {
-        rows.push_back({"ERROR: " + std::string(sqlite3_errmsg(db))});
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return rows;
+    return testsupport::ReadBookRows(path, sql);
 }
 
 std::string Field(const BlowfishContext &ctx, const wchar_t *text) {

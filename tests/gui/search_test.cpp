@@ -25,27 +25,7 @@ const wchar_t kTitle[] = L"Korvane 14.906";
 
 // Reads rows of a book on drive C while the program has it open.
 std::vector<std::vector<std::string>> Rows(const wchar_t *path, const char *sql) {
-    std::vector<std::vector<std::string>> rows;
-    sqlite3 *db = NULL;
-    if (sqlite3_open_v2(testsupport::Utf8(path).c_str(), &db, SQLITE_OPEN_READONLY, NULL) != SQLITE_OK) {
-        sqlite3_close(db);
-        return rows;
-    }
-    sqlite3_busy_timeout(db, 2000);
-    sqlite3_stmt *stmt = NULL;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, NULL) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int i = 0; i < sqlite3_column_count(stmt); i++) {
-                const unsigned char *t = sqlite3_column_text(stmt, i);
-                row.push_back(t ? (const char *)t : "");
-            }
-            rows.push_back(row);
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return rows;
+    return testsupport::ReadBookRows(path, sql);
 }
 
 std::wstring Decode(const std::string &field) {

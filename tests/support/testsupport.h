@@ -57,6 +57,11 @@ class ScratchFolder {
     std::wstring path_;
 };
 
+// Every row of sql on a book, read-only and waiting up to two seconds for a
+// lock, while the program may have the book open. A failure (a locked book
+// included) comes back as a last row "ERROR: ...", never as no rows.
+std::vector<std::vector<std::string>> ReadBookRows(const std::wstring &path, const std::string &sql);
+
 // Removes a folder and everything in it; true when it is gone.
 bool RemoveTree(const std::wstring &folder);
 
