@@ -69,15 +69,8 @@ class Window : public testing::Test {
     // Copies the program into its folder with a data file of the data tool
     // and starts it; env holds the variables to start it with.
     void StartProgram() {
-        std::wstring bin = testsupport::HostFolderFromEnv("KORVANE_BIN");
-        ASSERT_FALSE(bin.empty());
         folder_ = L"C:\\KorvaneLink\\";
-        testsupport::RemoveTree(folder_);
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), NULL));
-        ASSERT_TRUE(testsupport::CopyOneFile(bin + L"Korvane.exe", folder_ + L"Korvane.exe"));
-        for (const wchar_t *book : {L"C:\\KorvaneDiary.db", L"C:\\KorvaneInit.db", L"C:\\LastRemark.db"}) {
-            DeleteFileW(book);
-        }
+        ASSERT_TRUE(testsupport::PrepareProgramFolder(folder_));
         std::string error;
         data_ = folder_ + L"KorvaneData.db";
         ASSERT_EQ(datatool::MakeDataFile(data_.c_str(), 200, 7, &error), 0) << error;

@@ -39,15 +39,8 @@ class Search : public testing::Test {
     static void SetUpTestSuite() { KeyCipherContexts(); }
 
     void SetUp() override {
-        std::wstring bin = testsupport::HostFolderFromEnv("KORVANE_BIN");
-        ASSERT_FALSE(bin.empty());
         folder_ = L"C:\\KorvaneSearch\\";
-        testsupport::RemoveTree(folder_);
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), NULL));
-        ASSERT_TRUE(testsupport::CopyOneFile(bin + L"Korvane.exe", folder_ + L"Korvane.exe"));
-        for (const wchar_t *book : {L"C:\\KorvaneDiary.db", L"C:\\KorvaneInit.db", L"C:\\LastRemark.db"}) {
-            DeleteFileW(book);
-        }
+        ASSERT_TRUE(testsupport::PrepareProgramFolder(folder_));
         std::string error;
         std::wstring data = folder_ + L"KorvaneData.db";
         ASSERT_EQ(datatool::MakeDataFile(data.c_str(), 200, 7, &error), 0) << error;

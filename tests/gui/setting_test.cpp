@@ -74,13 +74,8 @@ class Setting : public testing::Test {
     static void SetUpTestSuite() { KeyCipherContexts(); }
 
     void SetUp() override {
-        std::wstring bin = testsupport::HostFolderFromEnv("KORVANE_BIN");
-        ASSERT_FALSE(bin.empty());
         folder_ = L"C:\\KorvaneSetting\\";
-        testsupport::RemoveTree(folder_);
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), NULL));
-        ASSERT_TRUE(testsupport::CopyOneFile(bin + L"Korvane.exe", folder_ + L"Korvane.exe"));
-        for (const wchar_t *book : {kDiary, kInit, L"C:\\LastRemark.db"}) DeleteFileW(book);
+        ASSERT_TRUE(testsupport::PrepareProgramFolder(folder_));
         std::string error;
         ASSERT_EQ(datatool::MakeDataFile((folder_ + L"KorvaneData.db").c_str(), 20, 3, &error), 0) << error;
         ASSERT_TRUE(Start());

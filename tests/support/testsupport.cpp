@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <initializer_list>
+
 namespace testsupport {
 
 CheckDb::CheckDb(const std::wstring &path) {
@@ -101,6 +103,18 @@ bool RemoveTree(const std::wstring &folder) {
     }
     RemoveDirectoryW(base.c_str());
     return GetFileAttributesW(base.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool PrepareProgramFolder(const std::wstring &folder) {
+    std::wstring bin = HostFolderFromEnv("KORVANE_BIN");
+    if (bin.empty()) return false;
+    RemoveTree(folder);
+    if (!CreateDirectoryW(folder.c_str(), NULL)) return false;
+    if (!CopyOneFile(bin + L"Korvane.exe", folder + L"Korvane.exe")) return false;
+    for (const wchar_t *book : {L"C:\\KorvaneDiary.db", L"C:\\KorvaneInit.db", L"C:\\LastRemark.db"}) {
+        DeleteFileW(book);
+    }
+    return true;
 }
 
 ScratchFolder::ScratchFolder(const std::wstring &name) {

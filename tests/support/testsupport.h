@@ -62,6 +62,12 @@ class ScratchFolder {
 // included) comes back as a last row "ERROR: ...", never as no rows.
 std::vector<std::vector<std::string>> ReadBookRows(const std::wstring &path, const std::string &sql);
 
+// Makes folder (a path ending in a backslash) afresh with a copy of the
+// built Korvane.exe (from KORVANE_BIN) in it, and deletes the books in the
+// root of drive C, so the program starts as on a new PC. Returns false when
+// the folder or the copy cannot be made.
+bool PrepareProgramFolder(const std::wstring &folder);
+
 // Removes a folder and everything in it; true when it is gone.
 bool RemoveTree(const std::wstring &folder);
 
