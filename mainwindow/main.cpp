@@ -1,4 +1,6 @@
 // The program's entry point.
+#include <winsock2.h>  // before windows.h: the online update's header takes it
+
 #include "mainwindow.h"
 #include "resource.h"
 #include "update.h"

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds, makes the benchmark data files (once; kept under the build folder
 # in bench-data/), and runs the benchmarks under Wine on a private X display
-# in a prefix of their own (build/bench-run), printing their figures.
+# in a prefix of their own (bench-run in the build folder), printing their
+# figures. Where this machine cannot run 32-bit code they are the x86_64
+# build's, under 64-bit Wine (KORVANE_TEST_ARCH=x86 or x64 forces one).
 #
 #   KORVANE_BENCH_VEHICLES  rows of the data file        (default 3000000)
 #   KORVANE_BENCH_LOOKUPS   plate lookups timed           (default 20000)
 #   KORVANE_BENCH_ROWS      rows of the update's reply    (default 100000)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
+korvane_say_arch bench
 
 vehicles=${KORVANE_BENCH_VEHICLES:-3000000}
 lookups=${KORVANE_BENCH_LOOKUPS:-20000}
@@ -16,9 +19,9 @@ seed=1
 
 bash "$KORVANE_ROOT/scripts/build.sh" >/dev/null
 
-bin=$KORVANE_BUILD/bin
+bin=$KORVANE_ARCH_BUILD/bin
 data=$KORVANE_BUILD/bench-data
-run=$KORVANE_BUILD/bench-run
+run=$KORVANE_ARCH_BUILD/bench-run
 mkdir -p "$data/work"
 cleanup() {
   korvane_stop_wine
@@ -35,12 +38,12 @@ file=$data/data-$vehicles-$seed.db
 if [ ! -f "$file" ]; then
   echo "bench: making $file ($vehicles vehicles; once)"
   start=$(date +%s)
-  wine "$bin/KorvaneDataTool.exe" make-data "$(winpath "$file.part")" "$vehicles" "$seed"
+  "$KORVANE_WINE" "$bin/KorvaneDataTool.exe" make-data "$(winpath "$file.part")" "$vehicles" "$seed"
   mv "$file.part" "$file"
   echo "bench: made in $(( $(date +%s) - start )) s, $(du -h "$file" | cut -f1)"
 fi
 
 echo
-wine "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
+"$KORVANE_WINE" "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
 echo
-wine "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
+"$KORVANE_WINE" "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"

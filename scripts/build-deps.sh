@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program's dependencies for i686 mingw from Debian's sources and
-# keeps them in a cache outside the repository:
+# Builds the program's dependencies for one mingw target (i686 for the
+# shipped programs, x86_64 for the tests where 32-bit code cannot run) from
+# Debian's sources and keeps them in a cache outside the repository, one
+# folder per architecture:
 #
 #   sqlite  Debian's sqlite3 source package, made into the amalgamation and
 #           patched into the program's engine (scripts/patch-sqlite.py);
@@ -10,26 +12,33 @@
 #   gtest   Debian's googletest sources, static
 #
 # Each lands in a folder named by its source version and a hash of what
-# shapes the build (this script, the patch, the toolchain file), so a second
+# shapes the build (its options, the patch, the toolchain file), so a second
 # run costs nothing and a change of any of them builds afresh.
 #
-# usage: build-deps.sh OUTFILE   writes a CMake file with the three paths
+# usage: build-deps.sh ARCH OUTFILE   ARCH is i686 or x86_64; writes a CMake
+#                                     file with the three paths
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-out=${1:?usage: build-deps.sh OUTFILE}
-cache=${KORVANE_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvane-deps}
-mkdir -p "$cache"
+usage="usage: build-deps.sh i686|x86_64 OUTFILE"
+arch=${1:?$usage}
+out=${2:?$usage}
+case $arch in i686|x86_64) ;; *) echo "$usage" >&2; exit 2 ;; esac
+top=${KORVANE_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvane-deps}
+# Sources are shared; builds live in one folder per architecture.
+cache=$top/$arch
+mkdir -p "$cache" "$top/src"
 jobs=$(nproc)
-toolchain=$root/cmake/toolchain-i686-mingw.cmake
+toolchain=$root/cmake/toolchain-$arch-mingw.cmake
+mingw=$arch-w64-mingw32
 
 srcversion() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2; exit}'; }
 
-# Fetches a Debian source package into $cache/src/NAME-VERSION (unpacked and
+# Fetches a Debian source package into $top/src/NAME-VERSION (unpacked and
 # with Debian's own patches applied) and echoes the folder.
 fetch_source() {
-  local name=$1 version=$2 dir=$cache/src/$1-$2
+  local name=$1 version=$2 dir=$top/src/$1-$2
   if [ ! -f "$dir/.complete" ]; then
     rm -rf "$dir" "$dir.tmp"
     mkdir -p "$dir.tmp"
@@ -61,7 +70,7 @@ sqlite_version=$(srcversion sqlite3)
 sqlite_key=$(printf '%s\n' "${SQLITE_DEFINES[@]}" | cat - "$here/patch-sqlite.py" "$toolchain" | sha256sum | cut -c1-12)
 sqlite_dir=$cache/sqlite-$sqlite_version-$sqlite_key
 if [ ! -f "$sqlite_dir/.complete" ]; then
-  echo "build-deps: building the database engine from sqlite3 $sqlite_version"
+  echo "build-deps: building the database engine from sqlite3 $sqlite_version for $arch mingw"
   src=$(fetch_source sqlite3 "$sqlite_version")
   rm -rf "$sqlite_dir"
   work=$sqlite_dir/work
@@ -71,9 +80,9 @@ if [ ! -f "$sqlite_dir/.complete" ]; then
   python3 "$here/patch-sqlite.py" amalgamation "$work/sqlite3.c" "$sqlite_dir/sqlite3.c"
   python3 "$here/patch-sqlite.py" shell "$work/shell.c" "$sqlite_dir/shell.c"
   cp "$work/sqlite3.h" "$sqlite_dir/include/"
-  cc=i686-w64-mingw32-gcc-posix
+  cc=$mingw-gcc-posix
   $cc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite_dir/include" -c "$sqlite_dir/sqlite3.c" -o "$work/sqlite3.o"
-  i686-w64-mingw32-ar rcs "$sqlite_dir/lib/libkorvanesqlite.a" "$work/sqlite3.o"
+  $mingw-ar rcs "$sqlite_dir/lib/libkorvanesqlite.a" "$work/sqlite3.o"
   $cc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite_dir/include" "$sqlite_dir/shell.c" \
       "$sqlite_dir/lib/libkorvanesqlite.a" -static -o "$sqlite_dir/bin/KorvaneSql.exe"
   rm -rf "$work"
@@ -95,7 +104,7 @@ CURL_ARGS=(
 curl_key=$(printf '%s\n' "${CURL_ARGS[@]}" | cat - "$toolchain" | sha256sum | cut -c1-12)
 curl_dir=$cache/curl-$curl_version-$curl_key
 if [ ! -f "$curl_dir/.complete" ]; then
-  echo "build-deps: building libcurl $curl_version for i686 mingw"
+  echo "build-deps: building libcurl $curl_version for $arch mingw"
   src=$(fetch_source curl "$curl_version")
   rm -rf "$curl_dir"
   cmake -S "$src" -B "$curl_dir/work" -G Ninja \
@@ -116,7 +125,7 @@ GTEST_ARGS=(-DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgte
 gtest_key=$(printf '%s\n' "${GTEST_ARGS[@]}" | cat - "$toolchain" | sha256sum | cut -c1-12)
 gtest_dir=$cache/gtest-$gtest_version-$gtest_key
 if [ ! -f "$gtest_dir/.complete" ]; then
-  echo "build-deps: building GoogleTest $gtest_version for i686 mingw"
+  echo "build-deps: building GoogleTest $gtest_version for $arch mingw"
   rm -rf "$gtest_dir"
   cmake -S "$gtest_src" -B "$gtest_dir/work" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$gtest_dir" \
@@ -129,8 +138,11 @@ if [ ! -f "$gtest_dir/.complete" ]; then
   touch "$gtest_dir/.complete"
 fi
 
-# Drop builds of older versions or recipes; the current three stay.
-for old in "$cache"/sqlite-* "$cache"/curl-* "$cache"/gtest-*; do
+# Drop this architecture's builds of older versions or recipes (the current
+# three stay), and the builds of the older layout, which had no folder per
+# architecture.
+for old in "$cache"/sqlite-* "$cache"/curl-* "$cache"/gtest-* \
+           "$top"/sqlite-* "$top"/curl-* "$top"/gtest-*; do
   [ -d "$old" ] || continue
   case "$old" in "$sqlite_dir"|"$curl_dir"|"$gtest_dir") ;; *) rm -rf "$old" ;; esac
 done

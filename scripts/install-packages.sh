@@ -1,17 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need: the i686 mingw
-# cross compiler, 32-bit Wine, Xvfb, the source-package tooling and the
-# libraries the dependency builds take their sources from.
+# Installs the Debian packages the build and the tests need: the i686 and
+# x86_64 mingw cross compilers, 64-bit Wine, Xvfb, the source-package
+# tooling and the libraries the dependency builds take their sources from.
+#
+# usage: install-packages.sh [x86|x64]
+#   x86  the tests run on the 32-bit build: 32-bit Wine (wine32, with the
+#        i386 architecture) is installed too
+#   x64  the tests run on the x86_64 build under 64-bit Wine only; nothing
+#        of the i386 architecture is needed
+#
 # Idempotent: does nothing (and needs no network) when all is in place.
 set -euo pipefail
 
+arch=${1:-x86}
+case $arch in x86|x64) ;; *) echo "install-packages: unknown architecture '$arch' (x86 or x64)" >&2; exit 2 ;; esac
+
 PACKAGES=(
   build-essential cmake ninja-build pkg-config dpkg-dev tcl
-  g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev
-  wine wine32 xvfb x11-utils imagemagick
+  g++-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  libz-mingw-w64-dev
+  wine wine64 xvfb x11-utils imagemagick
   rapidjson-dev googletest
   python3
 )
+need_i386=0
+if [ "$arch" = x86 ]; then
+  PACKAGES+=(wine32)
+  need_i386=1
+fi
 
 need_root() {
   if [ "$(id -u)" -ne 0 ]; then
@@ -33,9 +50,9 @@ if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sourc
   has_src=1
 fi
 
-has_i386=0
-if dpkg --print-foreign-architectures | grep -qx i386; then
-  has_i386=1
+has_i386=1
+if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  has_i386=0
 fi
 
 if [ ${#missing[@]} -eq 0 ] && [ $has_src -eq 1 ] && [ $has_i386 -eq 1 ]; then

@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# The shipped programs are plain 32-bit Windows GUI programs that need no
-# DLL but Windows' own: nothing is to be copied beside them.
+# The shipped programs are plain 32-bit Windows GUI programs, stripped of
+# debug sections, that need no DLL but Windows' own: nothing is to be copied
+# beside them.
 # usage: check_programs.sh PROGRAM.exe...
 set -u
 allowed='^(ADVAPI32|BCRYPT|COMCTL32|COMDLG32|CRYPT32|GDI32|IPHLPAPI|KERNEL32|MSVCRT|NTDLL|OLE32|SECUR32|SHELL32|USER32|WINMM|WS2_32)\.DLL$'
 status=0
 for exe in "$@"; do
   name=$(basename "$exe")
+  bad=0
   info=$(i686-w64-mingw32-objdump -p "$exe") || { echo "$name: not readable"; status=1; continue; }
-  grep -q 'file format pei-i386' <<<"$info" || { echo "$name: not a 32-bit PE program"; status=1; }
-  grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]' <<<"$info" || { echo "$name: not a Windows GUI program"; status=1; }
+  grep -q 'file format pei-i386' <<<"$info" || { echo "$name: not a 32-bit PE program"; bad=1; }
+  grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]' <<<"$info" || { echo "$name: not a Windows GUI program"; bad=1; }
   while read -r dll; do
     if ! grep -Eq "$allowed" <<<"${dll^^}"; then
       echo "$name: needs $dll, which Windows does not have"
-      status=1
+      bad=1
     fi
   done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$info")
-  [ $status -eq 0 ] && echo "$name: plain 32-bit GUI program, Windows DLLs only"
+  debug=$(i686-w64-mingw32-objdump -h "$exe" | awk '$2 ~ /^\.debug/ {print $2}' | tr '\n' ' ')
+  [ -z "$debug" ] || { echo "$name: carries debug sections: $debug"; bad=1; }
+  if [ $bad -eq 0 ]; then
+    echo "$name: plain 32-bit GUI program, no debug sections, Windows DLLs only ($(stat -c %s "$exe") bytes)"
+  else
+    status=1
+  fi
 done
 exit $status
