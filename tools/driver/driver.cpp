@@ -2,6 +2,7 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <stdio.h>
 
 #include <utility>
 
@@ -107,6 +108,10 @@ bool Start(const std::wstring &exe, const std::wstring &workDir, Program *out,
     ZeroMemory(&info, sizeof info);
     if (!CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL,
                         workDir.empty() ? NULL : workDir.c_str(), &startup, &info)) {
+        DWORD error = GetLastError();
+        fwprintf(stderr, L"driver: CreateProcessW of %ls failed with error %lu\n", exe.c_str(),
+                 (unsigned long)error);
+        SetLastError(error);
         return false;
     }
     out->Close();
