@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the dependencies (cached) and the
-# project: the 32-bit build in build/ (the shipped programs and the pen
-# drive in build/pendrive) and, where the tests run on the x86_64 build
-# (see common.sh), that build too, in build/x64.
+# project twice from the same sources: the 32-bit build in build/ (the
+# shipped programs, and the pen drive in build/pendrive) and the x86_64
+# build in build/x64. Both compile on every machine, so a pointer kept in a
+# 32-bit integer fails the build everywhere; the tests run on one of them
+# (see common.sh).
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -19,19 +21,21 @@ korvane_configure() {
     -DKORVANE_DEPS_FILE="$dir/deps.cmake" "$@" >/dev/null
 }
 
+x64=$KORVANE_BUILD/x64
+korvane_configure x86_64 "$x64" \
+  -DKORVANE_WINE=/usr/lib/wine/wine64 -DKORVANE_WINEARCH=win64 \
+  -DKORVANE_SHIPPED_DIR="$KORVANE_BUILD/pendrive"
+cmake --build "$x64"
+
 if [ "$KORVANE_ARCH" = x64 ]; then
-  korvane_configure x86_64 "$KORVANE_ARCH_BUILD" \
-    -DKORVANE_WINE="$KORVANE_WINE" -DKORVANE_WINEARCH=win64 \
-    -DKORVANE_SHIPPED_DIR="$KORVANE_BUILD/pendrive"
-  cmake --build "$KORVANE_ARCH_BUILD"
   # The 32-bit build's demo data comes from the x86_64 data tool: no step
   # of the build runs a 32-bit program.
   korvane_configure i686 "$KORVANE_BUILD" \
-    -DKORVANE_WINE="$KORVANE_WINE" -DKORVANE_WINEARCH=win64 \
-    -DKORVANE_DEMO_DATA_TOOL="$KORVANE_ARCH_BUILD/bin/KorvaneDataTool.exe"
+    -DKORVANE_WINE=/usr/lib/wine/wine64 -DKORVANE_WINEARCH=win64 \
+    -DKORVANE_DEMO_DATA_TOOL="$x64/bin/KorvaneDataTool.exe"
 else
   korvane_configure i686 "$KORVANE_BUILD" \
-    -DKORVANE_WINE="$KORVANE_WINE" -DKORVANE_WINEARCH=win32 \
+    -DKORVANE_WINE=wine -DKORVANE_WINEARCH=win32 \
     -DKORVANE_DEMO_DATA_TOOL=
 fi
 cmake --build "$KORVANE_BUILD"

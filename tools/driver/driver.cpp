@@ -106,13 +106,26 @@ bool Start(const std::wstring &exe, const std::wstring &workDir, Program *out,
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info;
     ZeroMemory(&info, sizeof info);
-    if (!CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL,
-                        workDir.empty() ? NULL : workDir.c_str(), &startup, &info)) {
+    // A start can fail for a moment on a loaded machine (Wine starts a
+    // host process for each program): such a failure is said on stderr,
+    // with its error code, and the start tried again. A missing or
+    // unreadable program fails at once.
+    const int kAttempts = 5;
+    for (int attempt = 1;; attempt++) {
+        if (CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL,
+                           workDir.empty() ? NULL : workDir.c_str(), &startup, &info)) {
+            break;
+        }
         DWORD error = GetLastError();
-        fwprintf(stderr, L"driver: CreateProcessW of %ls failed with error %lu\n", exe.c_str(),
-                 (unsigned long)error);
-        SetLastError(error);
-        return false;
+        fwprintf(stderr, L"driver: CreateProcessW of %ls failed with error %lu (attempt %d of %d)\n",
+                 exe.c_str(), (unsigned long)error, attempt, kAttempts);
+        bool lasting = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                       error == ERROR_BAD_EXE_FORMAT || error == ERROR_DIRECTORY;
+        if (lasting || attempt == kAttempts) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(200 * attempt);
     }
     out->Close();
     out->process = info.hProcess;

@@ -28,8 +28,11 @@ struct Program {
     void Close();
 };
 
-// Starts exe (a full path) with workDir as its current folder. Returns false
-// when CreateProcess fails.
+// Starts exe (a full path) with workDir as its current folder. A start that
+// fails for a passing cause is said on stderr with its error code and tried
+// again, a few times within about two seconds. Returns false when every try
+// failed, or at once when the program or folder does not exist; the last
+// error is CreateProcess's.
 bool Start(const std::wstring &exe, const std::wstring &workDir, Program *out,
            const std::wstring &arguments = L"");
 
