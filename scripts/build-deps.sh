@@ -12,7 +12,7 @@
 #   gtest   Debian's googletest sources, static
 #
 # Each lands in a folder named by its source version and a hash of what
-# shapes the build (its options, the patch, the toolchain file), so a second
+# shapes the build (its options, the patch, the toolchain files), so a second
 # run costs nothing and a change of any of them builds afresh.
 #
 # usage: build-deps.sh ARCH OUTFILE   ARCH is i686 or x86_64; writes a CMake
@@ -31,6 +31,8 @@ cache=$top/$arch
 mkdir -p "$cache" "$top/src"
 jobs=$(nproc)
 toolchain=$root/cmake/toolchain-$arch-mingw.cmake
+# The recipe of every build below includes both toolchain files.
+recipe_files=("$toolchain" "$root/cmake/mingw-common.cmake")
 mingw=$arch-w64-mingw32
 
 srcversion() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2; exit}'; }
@@ -67,7 +69,7 @@ SQLITE_DEFINES=(
 )
 sqlite_version=$(srcversion sqlite3)
 [ -n "$sqlite_version" ] || { echo "build-deps: no sqlite3 source package known to apt" >&2; exit 1; }
-sqlite_key=$(printf '%s\n' "${SQLITE_DEFINES[@]}" | cat - "$here/patch-sqlite.py" "$toolchain" | sha256sum | cut -c1-12)
+sqlite_key=$(printf '%s\n' "${SQLITE_DEFINES[@]}" | cat - "$here/patch-sqlite.py" "${recipe_files[@]}" | sha256sum | cut -c1-12)
 sqlite_dir=$cache/sqlite-$sqlite_version-$sqlite_key
 if [ ! -f "$sqlite_dir/.complete" ]; then
   echo "build-deps: building the database engine from sqlite3 $sqlite_version for $arch mingw"
@@ -101,7 +103,7 @@ CURL_ARGS=(
   -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF -DENABLE_UNIX_SOCKETS=OFF
   -DCURL_DISABLE_LDAP=ON -DCURL_CA_PATH=none -DCURL_CA_BUNDLE=none
 )
-curl_key=$(printf '%s\n' "${CURL_ARGS[@]}" | cat - "$toolchain" | sha256sum | cut -c1-12)
+curl_key=$(printf '%s\n' "${CURL_ARGS[@]}" | cat - "${recipe_files[@]}" | sha256sum | cut -c1-12)
 curl_dir=$cache/curl-$curl_version-$curl_key
 if [ ! -f "$curl_dir/.complete" ]; then
   echo "build-deps: building libcurl $curl_version for $arch mingw"
@@ -122,7 +124,7 @@ fi
 gtest_src=/usr/src/googletest
 gtest_version=$(dpkg-query -W -f='${Version}' googletest)
 GTEST_ARGS=(-DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=ON)
-gtest_key=$(printf '%s\n' "${GTEST_ARGS[@]}" | cat - "$toolchain" | sha256sum | cut -c1-12)
+gtest_key=$(printf '%s\n' "${GTEST_ARGS[@]}" | cat - "${recipe_files[@]}" | sha256sum | cut -c1-12)
 gtest_dir=$cache/gtest-$gtest_version-$gtest_key
 if [ ! -f "$gtest_dir/.complete" ]; then
   echo "build-deps: building GoogleTest $gtest_version for $arch mingw"
