@@ -33,6 +33,10 @@ korvane_runs_ia32() {
 # (an x86_64 build of the same sources in build/x64, under 64-bit Wine).
 # KORVANE_TEST_ARCH=x86 or x64 forces one.
 korvane_choose_arch() {
+  # A script called by another takes its caller's choice: one probe a run.
+  if [ -n "${KORVANE_ARCH_DECIDED:-}" ] && [ "${KORVANE_ARCH_DECIDED}" = "${KORVANE_TEST_ARCH:-auto}" ]; then
+    return 0
+  fi
   case ${KORVANE_TEST_ARCH:-} in
     x86|x64)
       KORVANE_ARCH=$KORVANE_TEST_ARCH
@@ -61,7 +65,9 @@ korvane_choose_arch() {
     export WINEARCH=win64
   fi
   KORVANE_WINESERVER=wineserver
-  export KORVANE_ARCH KORVANE_ARCH_BUILD KORVANE_WINE KORVANE_WINESERVER
+  KORVANE_ARCH_DECIDED=${KORVANE_TEST_ARCH:-auto}
+  export KORVANE_ARCH KORVANE_ARCH_REASON KORVANE_ARCH_BUILD KORVANE_WINE KORVANE_WINESERVER
+  export KORVANE_ARCH_DECIDED WINEARCH
 }
 
 # korvane_say_arch SCRIPT: the one line that tells which build runs.
