@@ -222,6 +222,7 @@ void CreateMainBrushes() {
 LRESULT MainWindow_OnCreate(HWND window) {
     MainWindow = window;
     ShutdownDone = false;
+    StatementFailureEnding = 0;
     CenterWindowOnScreen(window);
     CreateMainFonts();
     KeyCipherContexts();
