@@ -105,6 +105,7 @@ bool OpenDataDatabase(HWND window) {
     ClearReadOnlyAttribute(DataDbPath);
     OpenBook(DataDbPath, &DataDb);
     if (DataDb == NULL) return StopCouldNotOpen(window, kDataFileName);
+    SetUpDataBookReads(DataDb);
     return true;
 }
 

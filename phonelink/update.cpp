@@ -239,6 +239,18 @@ int CacheSizeSetting(sqlite3 *db) {
     return value;
 }
 
+bool LockingModeIsExclusive(sqlite3 *db) {
+    bool exclusive = false;
+    sqlite3_stmt *stmt = NULL;
+    if (sqlite3_prepare_v2(db, "PRAGMA locking_mode", -1, &stmt, NULL) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        const unsigned char *mode = sqlite3_column_text(stmt, 0);
+        exclusive = mode != NULL && _stricmp((const char *)mode, "exclusive") == 0;
+    }
+    sqlite3_finalize(stmt);
+    return exclusive;
+}
+
 void SetCacheSize(sqlite3 *db, int value) {
     char sql[64];
     StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA cache_size = %d;", value);
@@ -557,6 +569,9 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
         *error = "the data or remark book is not open";
         return false;
     }
+    // The data book may keep its read lock between lookups; the apply's end
+    // releases every lock, and that mode comes back after it.
+    bool keepsReadLock = LockingModeIsExclusive(DataDb);
     FastPragmas(DataDb);
     FastPragmas(RemarkDb);
     // A cache that holds the pages a large reply changes, so that they are
@@ -637,6 +652,7 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     if (cacheSize != 0) SetCacheSize(DataDb, cacheSize);
     NormalPragmas(RemarkDb);
     NormalPragmas(DataDb);
+    if (keepsReadLock) Exec(DataDb, "PRAGMA locking_mode = EXCLUSIVE;", NULL);
     return ok;
 }
 

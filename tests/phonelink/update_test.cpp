@@ -17,6 +17,7 @@
 
 #include "cipher.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "fakeupdateserver.h"
 #include "mainwindow.h"
 #include "md5.h"
@@ -208,6 +209,8 @@ TEST_F(Update, AppliesEveryRowOperationAndStoresThePatch) {
                        Row(Key(L"NEW1"), "", "b3", "c3", "d3", "e3");           // upsert: insert
     server_.Script(ScriptedReply::Json(Challenge()));
     server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+    ASSERT_EQ(SetUpDataBookReads(DataDb), SQLITE_OK);  // as the program reads its data book
+    ASSERT_EQ(Count(DataDb, "select 1 from VLD"), 2u);
     DownloadDataUpdate(1);
     // The exclusive lock of the apply is gone at once, before this test's
     // own connections touch the books again: another connection (a copy,
@@ -222,6 +225,8 @@ TEST_F(Update, AppliesEveryRowOperationAndStoresThePatch) {
     EXPECT_EQ(Status(), L"Server Online 1: job completed: You are using the latest data now.");
     EXPECT_EQ(UpdateStatusColour, RGB(36, 143, 36));
     EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_EQ(Column(DataDb, "pragma locking_mode"), std::vector<std::string>{"exclusive"})
+        << "the lookups keep their read lock again";
     EXPECT_EQ(Count(DataDb, "select 1 from VLD where C1 = '" + Key(L"WA1234B") + "'"), 0u);
     EXPECT_EQ(Column(DataDb, "select C2||C3||C4||C5 from VLD where C1 = '" + Key(L"BJK9921") + "'"),
               std::vector<std::string>{"b2c2d2e2"});
