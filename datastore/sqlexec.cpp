@@ -355,15 +355,14 @@ void FormatVehicleLine(WCHAR *out, size_t outChars, const WCHAR *plate, const WC
 int ExecSql(sqlite3 *db, const WCHAR *statement) {
     if (db == NULL || statement == NULL) return SQLITE_MISUSE;
     char ansi[kStatementChars];
-    if (!WideToAnsi(statement, ansi, sizeof ansi)) {
-        ReportFailedStatement(statement, "statement too long");
-        return SQLITE_TOOBIG;
-    }
     char *error = NULL;
-    int rc = sqlite3_exec(db, ansi, NULL, NULL, &error);
+    int rc = SQLITE_TOOBIG;
+    if (WideToAnsi(statement, ansi, sizeof ansi)) rc = sqlite3_exec(db, ansi, NULL, NULL, &error);
     if (rc != SQLITE_OK) {
         char engineError[kTextChars];
-        TextCopy(engineError, error != NULL ? error : sqlite3_errstr(rc));
+        TextCopy(engineError, rc == SQLITE_TOOBIG && error == NULL ? "statement too long"
+                              : error != NULL                  ? error
+                                                               : sqlite3_errstr(rc));
         sqlite3_free(error);
         // The program ends through its shutdown, which still stores on this
         // connection: a transaction left open here would refuse its "begin".

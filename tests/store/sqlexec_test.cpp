@@ -98,6 +98,14 @@ TEST_F(SqlExec, TransactionsStopAtAFailureAndKeepNothingOfIt) {
     EXPECT_EQ(ExecSql(DiaryDb, huge.c_str()), SQLITE_TOOBIG);
     EXPECT_EQ(Messages.size(), 1u);
     EXPECT_EQ(db.Count("T"), 1);
+
+    // A failure inside "begin" leaves no transaction open: the shutdown
+    // that follows must be able to store its settings.
+    for (const WCHAR *failing : {huge.c_str(), L"insert into NOPE values (1)"}) {
+        ASSERT_EQ(ExecSql(DiaryDb, L"begin"), SQLITE_OK);
+        EXPECT_NE(ExecSql(DiaryDb, failing), SQLITE_OK);
+        EXPECT_NE(sqlite3_get_autocommit(DiaryDb), 0) << U8(failing).substr(0, 30);
+    }
 }
 
 TEST_F(SqlExec, AFailedSelectIsShownAndTheProgramGoesOn) {
