@@ -586,7 +586,9 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     bool clearsPlates = false;
     for (const UpdateRow &r : rows) clearsPlates = clearsPlates || IsClearOperation(r);
     if (ok && clearsPlates) ok = Exec(DataDb, "CREATE INDEX IF NOT EXISTS idxVLCC1 ON VLC(C1)", error);
-    {
+    // Memory that runs out half way is a failure like any other: both
+    // transactions are rolled back below.
+    try {
         Statement find(DataDb, "SELECT C2,C3,C4,C5 from VLD WHERE C1=?");
         Statement update(DataDb, "UPDATE VLD SET C2=?,C3=?,C4=?,C5=? WHERE C1=?");
         Statement insert(DataDb, "INSERT INTO VLD VALUES(?,?,?,?,?)");
@@ -634,6 +636,9 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
                 ok = Step(patchInsert.Run({&patch}), "patch version", DataDb, rows.size(), error);
             }
         }
+    } catch (const std::bad_alloc &) {
+        *error = "out of memory";
+        ok = false;
     }
     // The remark book commits first, the data book with the new patch
     // version last. Every row operation can be done twice to the same end,
@@ -911,14 +916,7 @@ void FetchAndApply(int server, const char *hardwareId) {
                 L"Server Online %d: step 10: Update database tempatan... sila tunggu", server);
     std::string error;
     int remarksKept = 0;
-    bool applied;
-    try {
-        applied = ApplyUpdateRows(parsed.rows, newPatch, &error, &remarksKept);
-    } catch (const std::bad_alloc &) {
-        ShowNoMemory(server);
-        return;
-    }
-    if (!applied) {
+    if (!ApplyUpdateRows(parsed.rows, newPatch, &error, &remarksKept)) {
         std::wstring why = Wide(error.c_str());
         WCHAR text[kStatusChars];
         if (remarksKept > 0) {
