@@ -25,6 +25,7 @@
 #include "iocount.h"
 #include "cipher.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "datatool.h"
 #include "fakeupdateserver.h"
 #include "mainwindow.h"
@@ -147,7 +148,9 @@ bool PrepareBooks(const std::wstring &source, const std::wstring &work, const st
     }
     sqlite3_finalize(insert);
     if (!Exec(RemarkDb, "commit")) return false;
-    return sqlite3_open(bench::Utf8(data).c_str(), &DataDb) == SQLITE_OK;
+    if (sqlite3_open(bench::Utf8(data).c_str(), &DataDb) != SQLITE_OK) return false;
+    SetUpDataBookReads(DataDb);  // as the program opens it
+    return true;
 }
 
 void PrintIo(const bench::IoCounts &c, double seconds) {

@@ -395,6 +395,20 @@ static size_t Base64DecodeRange(const Ch *text, size_t length, unsigned char *ou
     return written;
 }
 
+bool IsWellFormedField(const char *text, size_t length) {
+    if (text == NULL || length == 0 || length % 4 != 0 || length > Base64EncodedLength(kPlainBytes)) return false;
+    size_t padding = 0;
+    for (size_t i = 0; i < length; i++) {
+        unsigned char ch = (unsigned char)text[i];
+        if (ch == '=') {
+            padding++;
+        } else if (padding > 0 || kBase64Values.v[ch] == kNotBase64) {
+            return false;
+        }
+    }
+    return padding <= 2 && (length / 4 * 3 - padding) % 8 == 0;
+}
+
 size_t Base64Decode(const char *text, unsigned char *out, size_t length, size_t outBytes) {
     return Base64DecodeRange(text, length, out, 0, outBytes, (size_t *)NULL);
 }

@@ -57,6 +57,11 @@ void Base64Encode(const unsigned char *bytes, char *out, size_t n);
 // Returns the number of bytes written.
 size_t Base64Decode(const char *text, unsigned char *out, size_t length, size_t outBytes);
 
+// Returns true when the length bytes of text are a field as EncodeField
+// writes it: Base64 of 8 to 256 enciphered bytes, whole blocks, with its
+// padding and nothing else.
+bool IsWellFormedField(const char *text, size_t length);
+
 // Enciphers a wide text (its ANSI form, cut to the longest text that reads
 // back: 255 bytes of whole characters) into out, a buffer of
 // kCipherFieldBytes. An empty or null text gives "".

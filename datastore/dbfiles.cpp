@@ -146,3 +146,11 @@ void MakeDiaryBackupPath(WCHAR *buf, int count) {
     GetLocalTime(&now);
     FormatBackupPath(buf, count, kDiaryBackupBase, &now);
 }
+
+int SetUpDataBookReads(sqlite3 *db) {
+    if (db == NULL) return SQLITE_MISUSE;
+    char sql[96];
+    StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA mmap_size = %lld; PRAGMA locking_mode = EXCLUSIVE;",
+                     (long long)kDataMapMiB * 1024 * 1024);
+    return sqlite3_exec(db, sql, NULL, NULL, NULL);
+}

@@ -6,6 +6,8 @@
 
 #include <stddef.h>
 
+#include "sqlite3.h"
+
 // Fills DataDbPath from programFolder and the fixed c:\ paths of the init,
 // diary, temporary diary and remark books; RemarkBackupPath gets its
 // untimed default. Changes nothing else.
@@ -17,6 +19,19 @@ bool EngineFileName(const WCHAR *path, char *out, size_t outBytes);
 template <size_t N> inline bool EngineFileName(const WCHAR *path, char (&out)[N]) {
     return EngineFileName(path, out, N);
 }
+
+enum { kDataMapMiB = 768 };  // the most of the data book that is read through a memory map
+
+// Sets the data book's connection db up for the plate lookups: the engine
+// reads the book through a memory map of up to kDataMapMiB (its first part,
+// when the book is larger), and keeps its shared lock from one lookup to the
+// next, so a lookup neither asks the system for each page nor takes and
+// drops the lock and reads the change counter every time. Other programs
+// may still read the book; only this connection writes it (the online
+// update, which releases the lock when it is done). Where the map cannot
+// be had (a 32-bit address space without room), the engine reads the file
+// as before. Returns the engine's code.
+int SetUpDataBookReads(sqlite3 *db);
 
 // Converts a standard SQLite file in place into the program's format: the
 // magic becomes "ZELD DATABASE 3", the file-format bytes 18 and 19 become 1

@@ -25,6 +25,7 @@ int RemarkPresent;
 int RemarkToScreen = 1;
 int SelectAborted;
 int FoundBeepCount;
+int StatementFailureEnding;
 
 namespace {
 
@@ -138,14 +139,20 @@ template <size_t N> void DecodeInto(const BlowfishContext &ctx, const char *fiel
 }
 
 // Shows a failed statement and ends the program through the main window.
+// Once a failure is ending the program, later ones (the shutdown's own
+// stores on a book that refuses every write) are not shown again.
 void ReportFailedStatement(const WCHAR *statement, const char *engineError) {
     WCHAR error[kTextChars];
     AnsiToWide(engineError, error, ARRAYSIZE(error));
     WCHAR text[kStatementChars];  // statement may be StatementText itself
     StringCchPrintfW(text, ARRAYSIZE(text), L"Error in statement: %ls [%ls].\n", statement, error);
     TextCopy(StatementText, text);
+    if (StatementFailureEnding && MainWindow != NULL) return;  // the shutdown is under way
     ShowMessageBox(MainWindow, StatementText, L"sql_stmt", MB_ICONINFORMATION);
-    if (MainWindow != NULL) DestroyWindow(MainWindow);
+    if (MainWindow != NULL) {
+        StatementFailureEnding = 1;
+        DestroyWindow(MainWindow);
+    }
 }
 
 // The location of the search as the diary keeps it: the location field's
@@ -181,6 +188,10 @@ int InsertDiaryRow(int found, const char *plate, const char *date, const char *d
     }
     WCHAR statement[kStatementChars];
     TextCopy(statement, StatementText);
+    // The journal stays on disk between searches, its header zeroed at
+    // each commit: a search's commit then neither creates nor deletes a
+    // file, and every commit is as safe against a power cut as before.
+    if (DiaryDb != NULL) sqlite3_exec(DiaryDb, "PRAGMA journal_mode = PERSIST", NULL, NULL, NULL);
     return ExecInTransaction(&DiaryDb, statement);
 }
 
@@ -315,7 +326,11 @@ void AnsiToWide(const char *text, WCHAR *out, size_t outChars) {
 
 bool WideToAnsi(const WCHAR *text, char *out, size_t outBytes) {
     if (outBytes == 0) return false;
-    int n = WideCharToMultiByte(CP_ACP, 0, text ? text : L"", -1, out, (int)outBytes, NULL, NULL);
+    // No best fit: a character the code page lacks becomes '?', never a
+    // look-alike such as the apostrophe that a fullwidth or modifier
+    // apostrophe would otherwise turn into after the text was quoted.
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text ? text : L"", -1, out, (int)outBytes,
+                                NULL, NULL);
     if (n <= 0) {
         out[0] = 0;
         return false;
@@ -340,16 +355,18 @@ void FormatVehicleLine(WCHAR *out, size_t outChars, const WCHAR *plate, const WC
 int ExecSql(sqlite3 *db, const WCHAR *statement) {
     if (db == NULL || statement == NULL) return SQLITE_MISUSE;
     char ansi[kStatementChars];
-    if (!WideToAnsi(statement, ansi, sizeof ansi)) {
-        ReportFailedStatement(statement, "statement too long");
-        return SQLITE_TOOBIG;
-    }
     char *error = NULL;
-    int rc = sqlite3_exec(db, ansi, NULL, NULL, &error);
+    int rc = SQLITE_TOOBIG;
+    if (WideToAnsi(statement, ansi, sizeof ansi)) rc = sqlite3_exec(db, ansi, NULL, NULL, &error);
     if (rc != SQLITE_OK) {
         char engineError[kTextChars];
-        TextCopy(engineError, error != NULL ? error : sqlite3_errstr(rc));
+        TextCopy(engineError, rc == SQLITE_TOOBIG && error == NULL ? "statement too long"
+                              : error != NULL                  ? error
+                                                               : sqlite3_errstr(rc));
         sqlite3_free(error);
+        // The program ends through its shutdown, which still stores on this
+        // connection: a transaction left open here would refuse its "begin".
+        if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "rollback", NULL, NULL, NULL);
         ReportFailedStatement(statement, engineError);
     }
     return rc;

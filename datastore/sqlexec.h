@@ -68,6 +68,7 @@ extern int RemarkPresent;      // mode 52 sets it to 1; the search clears it
 extern int RemarkToScreen;     // 1: mode 52 fills the main window; 0 during Import Remark
 extern int SelectAborted;      // 1 when the last select was stopped by a failed statement in its rows
 extern int FoundBeepCount;     // beeps sounded for hits and remarks since start
+extern int StatementFailureEnding;  // 1 once a failed statement has been shown and is ending the program
 
 // Doubles every apostrophe of text into out (outChars), so that the result
 // may stand between apostrophes in a statement. Returns false, with out
@@ -82,9 +83,11 @@ template <size_t N> inline bool SqlQuote(const WCHAR *text, WCHAR (&out)[N]) {
 // SQLITE_MISUSE quietly. A statement whose ANSI form does not fit
 // kStatementChars bytes is not run and fails like one the engine refuses.
 //
-// On a failure StatementText := "Error in statement: %S [%S].\n", the
-// message box "sql_stmt" is shown, and the main window, when there is one,
-// is destroyed: the program ends, and its shutdown closes the connections.
+// On a failure a transaction left open on db is rolled back, StatementText
+// := "Error in statement: %S [%S].\n", the message box "sql_stmt" is shown,
+// and the main window, when there is one, is destroyed: the program ends,
+// and its shutdown stores its settings and closes the connections. A
+// failure while a shown one is ending the program is not shown again.
 int ExecSql(sqlite3 *db, const WCHAR *statement);
 
 // Runs "begin", the count statements and "commit" on *db through ExecSql,
@@ -121,6 +124,7 @@ void FormatVehicleLine(WCHAR *out, size_t outChars, const WCHAR *plate, const WC
 // Converts an ANSI text into a wide buffer of outChars, cut to fit and
 // always terminated; null gives the empty text.
 void AnsiToWide(const char *text, WCHAR *out, size_t outChars);
-// Converts a wide text into an ANSI buffer of outBytes. Returns false, with
-// out emptied, when it does not fit.
+// Converts a wide text into an ANSI buffer of outBytes, without best fit:
+// a character the code page lacks becomes '?'. Returns false, with out
+// emptied, when it does not fit.
 bool WideToAnsi(const WCHAR *text, char *out, size_t outBytes);

@@ -105,6 +105,7 @@ bool OpenDataDatabase(HWND window) {
     ClearReadOnlyAttribute(DataDbPath);
     OpenBook(DataDbPath, &DataDb);
     if (DataDb == NULL) return StopCouldNotOpen(window, kDataFileName);
+    SetUpDataBookReads(DataDb);
     return true;
 }
 
@@ -222,6 +223,7 @@ void CreateMainBrushes() {
 LRESULT MainWindow_OnCreate(HWND window) {
     MainWindow = window;
     ShutdownDone = false;
+    StatementFailureEnding = 0;
     CenterWindowOnScreen(window);
     CreateMainFonts();
     KeyCipherContexts();

@@ -201,14 +201,19 @@ void DeleteRemarkOfPlate(void) {
 }
 
 void UndoLastSearch(void) {
-    // Only what the last search wrote can be taken back.
-    if (FindHistory[0][0] == 0 || LastSearchLastRowId == 0) return;
-    if (!Ask(L"Are you sure that you want to delete this row?\r\nPlateNo = %ls",
+    // F4 reaches here through the hidden button, which takes the focus: the
+    // plate entry gets it back on every way out.
+    if (FindHistory[0][0] == 0 ||
+        !Ask(L"Are you sure that you want to delete this row?\r\nPlateNo = %ls",
              L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = %ls", FindHistory[0])) {
+        SetFocus(PlateEntryEdit);
         return;
     }
-    for (sqlite3_int64 row = LastSearchFirstRowId; row <= LastSearchLastRowId; row++) {
+    // Only the diary rows this run's last search wrote are taken back; after
+    // a restart, or a second F4, there are none.
+    for (sqlite3_int64 row = LastSearchFirstRowId; row != 0 && row <= LastSearchLastRowId; row++) {
         BlankDiaryRowById((int)row);
+        if (MainWindow == NULL) return;  // a failed statement ended the program
     }
     LastSearchFirstRowId = LastSearchLastRowId = 0;
     ClearRemarkFields();

@@ -134,7 +134,9 @@ int ParseHandphoneMessage(const char *bytes, int count, WCHAR *location) {
     while (length < count && bytes[length] != 0) length++;
     if (length == 4 && memcmp(bytes, "exit", 4) == 0) return 0;
     if (length >= 2 && bytes[0] == '\r' && bytes[1] == '\n') return 1;
-    if (length > kMessageChars) length = kMessageChars;
+    // Anything but an enciphered field (noise on the line, a stray program
+    // on the port) is no location: the last good one stays.
+    if (length > kMessageChars || !IsWellFormedField(bytes, (size_t)length)) return 3;
     WCHAR field[kMessageChars + 1];
     int n = length > 0 ? MultiByteToWideChar(CP_ACP, 0, bytes, length, field, kMessageChars) : 0;
     field[n > 0 ? n : 0] = 0;
@@ -290,7 +292,7 @@ DWORD WINAPI HandphoneClientThread(LPVOID param) {
             SetControlText(IDC_LINK_STATUS, L"Client Disconnected. [buffer == exit]");
             break;
         }
-        if (kind == 1) continue;
+        if (kind == 1 || kind == 3) continue;
         PhoneConnectionState state = UpdatePhoneConnectionState(PhoneConnectionMutex, 0);
         if (state.updated && state.changed == 1) {
             Repaint(IDC_LOCATION);
@@ -316,9 +318,10 @@ DWORD WINAPI HandphoneClientThread(LPVOID param) {
 }
 
 // Waits for a link thread while answering the messages it sends to the
-// controls, so neither side can wait for the other forever.
-static void WaitForLinkThread(HANDLE thread, DWORD waitMs) {
-    if (thread == NULL) return;
+// controls, so neither side can wait for the other forever. Returns true
+// when the thread had to be terminated.
+static bool WaitForLinkThread(HANDLE thread, DWORD waitMs) {
+    if (thread == NULL) return false;
     DWORD start = GetTickCount();
     for (;;) {
         DWORD elapsed = GetTickCount() - start;
@@ -328,19 +331,21 @@ static void WaitForLinkThread(HANDLE thread, DWORD waitMs) {
         MSG msg;
         PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    if (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) TerminateThread(thread, 0);
+    bool stuck = WaitForSingleObject(thread, 0) == WAIT_TIMEOUT;
+    if (stuck) TerminateThread(thread, 0);
     CloseHandle(thread);
+    return stuck;
 }
 
-void ShutDownHandphoneLink(DWORD waitMs) {
+int ShutDownHandphoneLink(DWORD waitMs) {
     StopHandphoneLink();
-    WaitForLinkThread(ListenThread, waitMs);
+    int terminated = WaitForLinkThread(ListenThread, waitMs) ? 1 : 0;
     ListenThread = NULL;
     LockSockets();
     HANDLE receiver = ClientThread;
     ClientThread = NULL;
     UnlockSockets();
-    WaitForLinkThread(receiver, waitMs);
+    if (WaitForLinkThread(receiver, waitMs)) terminated++;
     LockSockets();
     if (SocketsStarted) {
         WSACleanup();
@@ -351,4 +356,5 @@ void ShutDownHandphoneLink(DWORD waitMs) {
         CloseHandle(PhoneConnectionMutex);
         PhoneConnectionMutex = NULL;
     }
+    return terminated;
 }

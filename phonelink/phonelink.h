@@ -44,7 +44,8 @@ void StopHandphoneLink(void);
 // waitMs each, dispatching the messages they send meanwhile); a thread
 // still running then is terminated. Closes the thread handles and the
 // mutex and ends the socket library. For the main window's destruction.
-void ShutDownHandphoneLink(DWORD waitMs);
+// Returns how many threads had to be terminated.
+int ShutDownHandphoneLink(DWORD waitMs);
 
 // One more plate search without a location (fromSearch 1) or a location
 // received (fromSearch 0). Waits at most 5000 ms for the mutex; returns the
@@ -57,6 +58,8 @@ DWORD WINAPI HandphoneClientThread(LPVOID socket);
 
 // Turns one received message (bytes, count) into the location it carries.
 // Returns 0 for "exit", 1 for a keep-alive, 2 for a location (written into
-// location, kPlainBytes characters) and reads nothing past count or past
-// the first zero byte.
+// location, kPlainBytes characters), 3 for a message that is no field of
+// the phone's cipher (not Base64, not whole blocks, longer than a message
+// may be), which is dropped. Reads nothing past count or past the first
+// zero byte.
 int ParseHandphoneMessage(const char *bytes, int count, WCHAR *location);

@@ -10,12 +10,13 @@
 #include "update.h"
 
 #include <curl/curl.h>
-#include <rapidjson/document.h>
+#include <rapidjson/reader.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strsafe.h>
 
 #include <algorithm>
+#include <new>
 
 #include "cipher.h"
 #include "datastore.h"
@@ -30,7 +31,8 @@
 char UpdateServerBase[2][256] = {"http://update1.korvane.com.my", "http://update2.korvane.com.my"};
 COLORREF UpdateStatusColour = RGB(0, 0, 255);
 long UpdateConnectTimeoutSec = 20;
-long UpdateLowSpeedTimeSec = 60;
+long UpdateLowSpeedBytes = 1024;
+long UpdateLowSpeedTimeSec = 30;
 
 namespace {
 
@@ -66,6 +68,11 @@ void ShowStatusF(COLORREF colour, const WCHAR *english, const WCHAR *malay, int 
     ShowStatus(colour, text);
 }
 
+void ShowNoMemory(int server) {
+    ShowStatusF(kFailed, L"Server Online %d: ERROR 2.5: the reply does not fit in memory",
+                L"Server Online %d: ERROR 2.5: data tidak muat dalam memori", server);
+}
+
 void EnableDownloadButtons(BOOL enable) {
     EnableWindow(MainControl(IDC_DOWNLOAD_1), enable);
     EnableWindow(MainControl(IDC_DOWNLOAD_2), enable);
@@ -97,14 +104,6 @@ std::string Narrow(const WCHAR *text) {
 bool SameText(const std::wstring &a, const WCHAR *b) { return _wcsicmp(a.c_str(), b) == 0; }
 
 // ---- JSON ------------------------------------------------------------------
-
-bool Text(const rapidjson::Value &object, const char *name, size_t maxBytes, std::string *out) {
-    rapidjson::Value::ConstMemberIterator m = object.FindMember(name);
-    if (m == object.MemberEnd() || !m->value.IsString()) return false;
-    if (m->value.GetStringLength() > maxBytes) return false;
-    out->assign(m->value.GetString(), m->value.GetStringLength());
-    return out->find('\0') == std::string::npos;
-}
 
 void AppendEscaped(std::string *out, const std::string &utf8) {
     for (unsigned char c : utf8) {
@@ -240,6 +239,18 @@ int CacheSizeSetting(sqlite3 *db) {
     return value;
 }
 
+bool LockingModeIsExclusive(sqlite3 *db) {
+    bool exclusive = false;
+    sqlite3_stmt *stmt = NULL;
+    if (sqlite3_prepare_v2(db, "PRAGMA locking_mode", -1, &stmt, NULL) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        const unsigned char *mode = sqlite3_column_text(stmt, 0);
+        exclusive = mode != NULL && _stricmp((const char *)mode, "exclusive") == 0;
+    }
+    sqlite3_finalize(stmt);
+    return exclusive;
+}
+
 void SetCacheSize(sqlite3 *db, int value) {
     char sql[64];
     StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA cache_size = %d;", value);
@@ -262,6 +273,174 @@ std::wstring StoredPatchVersion() {
     PadNumberText(padded);
     return wcslen(patch) < ARRAYSIZE(padded) ? std::wstring(padded) : std::wstring(patch);
 }
+
+// ---- Reply reader ----------------------------------------------------------
+
+enum {
+    kMaxReplyDepth = 16,      // deeper nesting is no reply of this server
+    kMaxKeptTextBytes = 1024, // of a long BeginData text: more than the status line shows
+};
+
+enum TopMember { kEndData, kReplyType, kBeginData, kDataVersionPatch, kTopMemberCount, kOtherMember };
+
+// A member of the reply's top object as the reader met it first.
+struct ReplyMember {
+    enum Kind { kAbsent, kText, kArray, kOther } kind = kAbsent;
+    std::string text;      // kText: the value, at most kMaxKeptTextBytes of it
+    size_t length = 0;     // kText: the value's whole length in bytes
+    bool hasZero = false;  // kText: a NUL inside the value
+    bool IsText(size_t maxBytes) const { return kind == kText && !hasZero && length <= maxBytes; }
+};
+
+// Reads a reply as it streams past, without building a tree, so a reply's
+// shape costs neither stack nor memory beyond what it carries: the members
+// the run needs are kept, the rows of a data reply are checked and kept one
+// by one, anything else is skipped, and nesting deeper than kMaxReplyDepth
+// ends the parse as an error. Duplicate members count as they come first.
+class ReplyReader : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, ReplyReader> {
+  public:
+    ReplyReader(bool keepRows, UpdateReply *out) : keepRows_(keepRows), out_(out) {}
+    ReplyReader(const ReplyReader &) = delete;
+    ReplyReader &operator=(const ReplyReader &) = delete;
+
+    bool wasObject() const { return wasObject_; }
+    const ReplyMember &member(TopMember which) const { return members_[which]; }
+    int firstBadRow() const { return firstBadRow_; }
+
+    // Scalars.
+    bool Default() { return Scalar(NULL, 0); }
+    bool String(const char *text, rapidjson::SizeType length, bool) { return Scalar(text, length); }
+
+    bool StartObject() { return Open(true); }
+    bool StartArray() { return Open(false); }
+    bool EndObject(rapidjson::SizeType) { return Close(true); }
+    bool EndArray(rapidjson::SizeType) { return Close(false); }
+
+    bool Key(const char *name, rapidjson::SizeType length, bool) {
+        if (depth_ == 1) {
+            static const char *const kNames[kTopMemberCount] = {"EndData", "ReplyType", "BeginData",
+                                                                 "DataVersionPatch"};
+            current_ = kOtherMember;
+            for (int i = 0; i < kTopMemberCount; i++) {
+                if (strlen(kNames[i]) == length && memcmp(kNames[i], name, length) == 0) {
+                    // Only the first of a name counts.
+                    if (members_[i].kind == ReplyMember::kAbsent) current_ = (TopMember)i;
+                    break;
+                }
+            }
+        } else if (depth_ == 3 && rowOpen_) {
+            rowField_ = -1;
+            if (length == 1 && name[0] >= 'A' && name[0] <= 'F') rowField_ = name[0] - 'A';
+        }
+        return true;
+    }
+
+  private:
+    // A value that is no text has text NULL.
+    bool Scalar(const char *text, rapidjson::SizeType length) {
+        if (depth_ == 0) return false;  // the reply is no object
+        if (depth_ == 1) {
+            if (current_ < kTopMemberCount) {
+                ReplyMember &m = members_[current_];
+                if (text == NULL) {
+                    m.kind = ReplyMember::kOther;
+                } else {
+                    m.kind = ReplyMember::kText;
+                    m.length = length;
+                    m.hasZero = memchr(text, 0, length) != NULL;
+                    size_t kept = length < (size_t)kMaxKeptTextBytes ? (size_t)length : (size_t)kMaxKeptTextBytes;
+                    // Never keep half a UTF-8 character.
+                    while (kept < length && kept > 0 && ((unsigned char)text[kept] & 0xC0) == 0x80) kept--;
+                    m.text.assign(text, kept);
+                }
+            }
+        } else if (depth_ == 2 && rowsOpen_) {
+            RowIsBad();  // a row that is no object
+            rowIndex_++;
+        } else if (depth_ == 3 && rowOpen_ && rowField_ >= 0) {
+            std::string *field[6] = {&row_.a, &row_.b, &row_.c, &row_.d, &row_.e, &row_.f};
+            unsigned bit = 1u << rowField_;
+            size_t limit = rowField_ == 5 ? (size_t)kMaxOpChars : (size_t)kMemberBytes;
+            if (rowSeen_ & bit) return true;  // only the first counts
+            rowSeen_ |= bit;
+            if (text == NULL || length > limit || memchr(text, 0, length) != NULL) {
+                rowBad_ = true;
+            } else if (firstBadRow_ < 0 && keepRows_) {
+                field[rowField_]->assign(text, length);
+            }
+        }
+        return true;
+    }
+
+    bool Open(bool object) {
+        if (depth_ == 0) {
+            if (!object) return false;  // the reply is no object
+            wasObject_ = true;
+        } else if (depth_ == 1) {
+            if (current_ < kTopMemberCount) {
+                bool rows = !object && current_ == kBeginData;
+                members_[current_].kind = rows ? ReplyMember::kArray : ReplyMember::kOther;
+                rowsOpen_ = rows;
+                rowIndex_ = 0;
+            }
+        } else if (depth_ == 2 && rowsOpen_) {
+            if (object) {
+                rowOpen_ = true;
+                rowBad_ = false;
+                rowSeen_ = 0;
+                rowField_ = -1;
+                row_ = UpdateRow();
+            } else {
+                RowIsBad();  // a row that is no object
+            }
+        } else if (depth_ == 3 && rowOpen_ && rowField_ >= 0) {
+            if (!(rowSeen_ & (1u << rowField_))) rowBad_ = true;  // a member that is no text
+            rowSeen_ |= 1u << rowField_;
+        }
+        return ++depth_ <= kMaxReplyDepth;
+    }
+
+    bool Close(bool object) {
+        depth_--;
+        if (depth_ == 2 && rowsOpen_) {
+            if (object && rowOpen_) {
+                rowOpen_ = false;
+                if (rowBad_ || rowSeen_ != 0x3F || row_.a.empty()) {
+                    RowIsBad();
+                } else if (firstBadRow_ < 0 && keepRows_) {
+                    out_->rows.push_back(std::move(row_));
+                }
+            }
+            rowIndex_++;
+        } else if (depth_ == 1) {
+            rowsOpen_ = false;
+        }
+        return true;
+    }
+
+    void RowIsBad() {
+        if (firstBadRow_ < 0) {
+            firstBadRow_ = (int)rowIndex_;
+            out_->rows.clear();
+            out_->rows.shrink_to_fit();
+        }
+    }
+
+    bool keepRows_;
+    UpdateReply *out_;
+    int depth_ = 0;                     // containers open around the value read
+    bool wasObject_ = false;            // the reply's top value is an object
+    TopMember current_ = kOtherMember;  // the top member being read
+    ReplyMember members_[kTopMemberCount];
+    bool rowsOpen_ = false;  // inside BeginData's array
+    size_t rowIndex_ = 0;    // the element of BeginData being read
+    bool rowOpen_ = false;   // inside a row object
+    bool rowBad_ = false;
+    unsigned rowSeen_ = 0;   // bit i: member 'A' + i met
+    int rowField_ = -1;      // the row member being read, 0-5 for A-F
+    UpdateRow row_;
+    int firstBadRow_ = -1;
+};
 
 }  // namespace
 
@@ -298,41 +477,45 @@ void FreeReplyBuffer(ReplyBuffer *reply) {
 ReplyCheck CheckUpdateReply(const char *json, bool dataReply, UpdateReply *out, int *badRow) {
     *badRow = -1;
     *out = UpdateReply();
-    rapidjson::Document doc;
-    doc.Parse(json ? json : "");
-    if (doc.HasParseError() || !doc.IsObject()) return kReplyNotObject;
-    std::string text;
-    if (!Text(doc, "EndData", kMemberBytes, &text)) return kReplyNoEndData;
-    if (_stricmp(text.c_str(), "DataComplete") != 0) return kReplyIncomplete;
-    if (!Text(doc, "ReplyType", kMemberBytes, &text)) return kReplyMalformed;
-    out->replyType = Wide(text.c_str());
+    ReplyReader reader(dataReply, out);
+    try {
+        rapidjson::Reader parser;
+        rapidjson::StringStream stream(json ? json : "");
+        parser.Parse<rapidjson::kParseIterativeFlag>(stream, reader);
+        if (parser.HasParseError() || !reader.wasObject()) {
+            out->rows.clear();
+            return kReplyNotObject;
+        }
+    } catch (const std::bad_alloc &) {
+        *out = UpdateReply();
+        return kReplyNoMemory;
+    }
+    const ReplyMember &endData = reader.member(kEndData);
+    if (!endData.IsText(kMemberBytes)) return kReplyNoEndData;
+    if (_stricmp(endData.text.c_str(), "DataComplete") != 0) return kReplyIncomplete;
+    const ReplyMember &replyType = reader.member(kReplyType);
+    if (!replyType.IsText(kMemberBytes)) return kReplyMalformed;
+    out->replyType = Wide(replyType.text.c_str());
 
-    rapidjson::Value::ConstMemberIterator begin = doc.FindMember("BeginData");
-    if (begin == doc.MemberEnd()) return kReplyMalformed;
+    const ReplyMember &begin = reader.member(kBeginData);
     bool isData = dataReply && SameText(out->replyType, L"Data");
     if (!isData) {
         // Every other reply carries a text; cut it to what the status shows.
-        if (!begin->value.IsString()) return kReplyMalformed;
-        std::string value(begin->value.GetString(), begin->value.GetStringLength());
-        out->beginText = Wide(value.c_str());
+        out->rows.clear();
+        if (begin.kind != ReplyMember::kText) return kReplyMalformed;
+        out->beginText = Wide(begin.text.c_str());
         return kReplyOk;
     }
-    if (!Text(doc, "DataVersionPatch", kMaxPatchChars, &text) || text.empty()) return kReplyMalformed;
-    out->dataVersionPatch = Wide(text.c_str());
-    if (!begin->value.IsArray()) return kReplyMalformed;
-    const rapidjson::Value &rows = begin->value;
-    out->rows.reserve(rows.Size());
-    for (rapidjson::SizeType i = 0; i < rows.Size(); i++) {
-        const rapidjson::Value &row = rows[i];
-        UpdateRow r;
-        if (!row.IsObject() || !Text(row, "A", kMemberBytes, &r.a) || !Text(row, "B", kMemberBytes, &r.b) ||
-            !Text(row, "C", kMemberBytes, &r.c) || !Text(row, "D", kMemberBytes, &r.d) ||
-            !Text(row, "E", kMemberBytes, &r.e) || !Text(row, "F", kMaxOpChars, &r.f) || r.a.empty()) {
-            *badRow = (int)i;
-            out->rows.clear();
-            return kReplyMalformed;
-        }
-        out->rows.push_back(std::move(r));
+    const ReplyMember &patch = reader.member(kDataVersionPatch);
+    if (!patch.IsText(kMaxPatchChars) || patch.text.empty() || begin.kind != ReplyMember::kArray) {
+        out->rows.clear();
+        return kReplyMalformed;
+    }
+    out->dataVersionPatch = Wide(patch.text.c_str());
+    if (reader.firstBadRow() >= 0) {
+        *badRow = reader.firstBadRow();
+        out->rows.clear();
+        return kReplyMalformed;
     }
     return kReplyOk;
 }
@@ -377,12 +560,18 @@ void MakeHardwareId(char *out) {
     Md5HexUpper(seed, out);
 }
 
-bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error) {
+bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error,
+                     int *remarksKept) {
     error->clear();
+    if (remarksKept != NULL) *remarksKept = 0;
+    int remarksDeleted = 0;
     if (DataDb == NULL || RemarkDb == NULL) {
         *error = "the data or remark book is not open";
         return false;
     }
+    // The data book may keep its read lock between lookups; the apply's end
+    // releases every lock, and that mode comes back after it.
+    bool keepsReadLock = LockingModeIsExclusive(DataDb);
     FastPragmas(DataDb);
     FastPragmas(RemarkDb);
     // A cache that holds the pages a large reply changes, so that they are
@@ -397,7 +586,9 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     bool clearsPlates = false;
     for (const UpdateRow &r : rows) clearsPlates = clearsPlates || IsClearOperation(r);
     if (ok && clearsPlates) ok = Exec(DataDb, "CREATE INDEX IF NOT EXISTS idxVLCC1 ON VLC(C1)", error);
-    {
+    // Memory that runs out half way is a failure like any other: both
+    // transactions are rolled back below.
+    try {
         Statement find(DataDb, "SELECT C2,C3,C4,C5 from VLD WHERE C1=?");
         Statement update(DataDb, "UPDATE VLD SET C2=?,C3=?,C4=?,C5=? WHERE C1=?");
         Statement insert(DataDb, "INSERT INTO VLD VALUES(?,?,?,?,?)");
@@ -420,8 +611,9 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
                 ok = Step(erase.Run({&r.a}), "delete", DataDb, i, error);
             } else if (_stricmp(r.f.c_str(), "X") == 0) {
                 std::string cleared = ClearedPlateField(r.a);
-                ok = Step(forget.Run({&r.a}), "remark delete", RemarkDb, i, error) &&
-                     Step(clear.Run({&cleared, &cleared}), "clear", DataDb, i, error);
+                ok = Step(forget.Run({&r.a}), "remark delete", RemarkDb, i, error);
+                if (ok) remarksDeleted += sqlite3_changes(RemarkDb);
+                ok = ok && Step(clear.Run({&cleared, &cleared}), "clear", DataDb, i, error);
             } else if (_stricmp(r.f.c_str(), "Z") == 0) {
                 std::string cleared = ClearedPlateField(r.a);
                 ok = Step(unclear.Run({&cleared}), "unclear", DataDb, i, error);
@@ -444,18 +636,28 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
                 ok = Step(patchInsert.Run({&patch}), "patch version", DataDb, rows.size(), error);
             }
         }
+    } catch (const std::bad_alloc &) {
+        *error = "out of memory";
+        ok = false;
     }
-    // The data book commits first: should it fail, the remark book is still
-    // open to roll back, and the two never disagree.
+    // The remark book commits first, the data book with the new patch
+    // version last. Every row operation can be done twice to the same end,
+    // so when the data commit fails after the remark commit, the old patch
+    // version stays and the next update brings the same rows again: no row
+    // is lost, only the remark deletions are already done.
+    bool remarksCommitted = false;
+    if (ok) ok = remarksCommitted = Exec(RemarkDb, "commit", error);
     if (ok) ok = Exec(DataDb, "commit", error);
-    if (ok) ok = Exec(RemarkDb, "commit", error);
     if (!ok) {
-        Exec(DataDb, "rollback", NULL);
-        Exec(RemarkDb, "rollback", NULL);
+        for (sqlite3 *db : {DataDb, RemarkDb}) {
+            if (!sqlite3_get_autocommit(db)) Exec(db, "rollback", NULL);
+        }
+        if (remarksCommitted && remarksKept != NULL) *remarksKept = remarksDeleted;
     }
     if (cacheSize != 0) SetCacheSize(DataDb, cacheSize);
     NormalPragmas(RemarkDb);
     NormalPragmas(DataDb);
+    if (keepsReadLock) Exec(DataDb, "PRAGMA locking_mode = EXCLUSIVE;", NULL);
     return ok;
 }
 
@@ -501,6 +703,18 @@ void RefreshDataVersionTexts(void) {
 
 namespace {
 
+// The transfer's progress callback: while the user-interface thread waits
+// for the server, the windows still repaint (and messages sent from other
+// threads are answered). Nothing else is dispatched: the agent's clicks
+// wait in the queue, so no command can run inside the transfer.
+int LetPaintThrough(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    MSG msg;
+    for (int i = 0; i < 64 && PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE); i++) {
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
 // An easy handle set up as both requests share it.
 CURL *OpenTransfer(const char *url, ReplyBuffer *reply) {
     CURL *curl = curl_easy_init();
@@ -509,10 +723,12 @@ CURL *OpenTransfer(const char *url, ReplyBuffer *reply) {
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CurlWriteToBuffer);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, reply);
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "libcurl-agent/1.0");
-    // A dead line must not freeze the window for ever.
+    // A dead or trickling line must not hold the agent for ever.
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, UpdateConnectTimeoutSec);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, UpdateLowSpeedBytes);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, UpdateLowSpeedTimeSec);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, LetPaintThrough);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     return curl;
 }
@@ -520,21 +736,38 @@ CURL *OpenTransfer(const char *url, ReplyBuffer *reply) {
 const WCHAR *ServerPath(int server) { return server == 2 ? L"app2" : L"app"; }
 
 // Request 1 and its checks. Returns true when the server sent its challenge.
+// Shows that a request did not fit its buffer; nothing was sent.
+void ShowTooLong(int server, bool url) {
+    if (url) {
+        ShowStatusF(kFailed, L"Server Online %d: ERROR 1.1: the server address is too long",
+                    L"Server Online %d: ERROR 1.1: alamat server terlalu panjang", server);
+    } else {
+        ShowStatusF(kFailed, L"Server Online %d: ERROR 1.2: the request is too long, check the email address",
+                    L"Server Online %d: ERROR 1.2: permintaan terlalu panjang, periksa alamat email", server);
+    }
+}
+
 bool Challenge(int server, const char *hardwareId) {
     char url[256];
-    StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate", UpdateServerBase[server - 1],
-                     ServerPath(server));
+    if (FAILED(StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate", UpdateServerBase[server - 1],
+                                ServerPath(server)))) {
+        ShowTooLong(server, true);
+        return false;
+    }
+    WCHAR email[kTextChars];
+    GetWindowTextW(MainControl(IDC_EMAIL), email, ARRAYSIZE(email));
+    const WCHAR *update = _wcsicmp(DataVersionUpdate, DataVersion) != 0 ? DataVersionUpdate : L"";
+    char body[2048];
+    if (!BuildUpdateRequestBody(hardwareId, email, PlatformText, DataVersion, update, DataVersionPatch, body,
+                                sizeof body)) {
+        ShowTooLong(server, false);
+        return false;
+    }
     ReplyBuffer reply = {NULL, 0, 0};
     CURL *curl = OpenTransfer(url, &reply);
     if (curl == NULL) return false;
     ShowStatusF(kRunning, L"Server Online %d: step 1", NULL, server);
 
-    WCHAR email[kTextChars];
-    GetWindowTextW(MainControl(IDC_EMAIL), email, ARRAYSIZE(email));
-    const WCHAR *update = _wcsicmp(DataVersionUpdate, DataVersion) != 0 ? DataVersionUpdate : L"";
-    char body[2048];
-    BuildUpdateRequestBody(hardwareId, email, PlatformText, DataVersion, update, DataVersionPatch, body,
-                           sizeof body);
     curl_slist *headers = curl_slist_append(NULL, "Content-Type: application/json");
     ShowStatusF(kRunning, L"Server Online %d: step 2", NULL, server);
     ShowStatusF(kRunning, L"Server Online %d: step 3", NULL, server);
@@ -574,6 +807,9 @@ bool Challenge(int server, const char *hardwareId) {
             ShowStatusF(kFailed, L"Server Online %d: ERROR 3.3: Harware status reply is malformed", NULL,
                         server);
             break;
+        case kReplyNoMemory:
+            ShowNoMemory(server);
+            break;
         case kReplyOk:
             if (SameText(parsed.replyType, L"Error")) {
                 ShowStatusF(kFailed, L"Error: %ls", NULL, server, parsed.beginText.c_str());
@@ -600,8 +836,12 @@ bool Challenge(int server, const char *hardwareId) {
 // Request 2, its checks, and the apply.
 void FetchAndApply(int server, const char *hardwareId) {
     char url[256];
-    StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate/%hs/%ls", UpdateServerBase[server - 1],
-                     ServerPath(server), hardwareId, DataVersionPatch);
+    if (FAILED(StringCchPrintfA(url, ARRAYSIZE(url), "%hs/%ls/zeld/dataUpdate/%hs/%ls",
+                                UpdateServerBase[server - 1], ServerPath(server), hardwareId,
+                                DataVersionPatch))) {
+        ShowTooLong(server, true);
+        return;
+    }
     ReplyBuffer reply = {NULL, 0, 0};
     CURL *curl = OpenTransfer(url, &reply);
     if (curl == NULL) return;
@@ -630,6 +870,9 @@ void FetchAndApply(int server, const char *hardwareId) {
         return;
     case kReplyIncomplete:
         ShowStatusF(kFailed, L"Server Online %d: ERROR 2.1: Data status: !DataComplete", NULL, server);
+        return;
+    case kReplyNoMemory:
+        ShowNoMemory(server);
         return;
     case kReplyMalformed: {
         WCHAR text[kStatusChars];
@@ -672,13 +915,23 @@ void FetchAndApply(int server, const char *hardwareId) {
     ShowStatusF(kRunning, L"Server Online %d: step 10: Updating local database... please wait",
                 L"Server Online %d: step 10: Update database tempatan... sila tunggu", server);
     std::string error;
-    if (!ApplyUpdateRows(parsed.rows, newPatch, &error)) {
+    int remarksKept = 0;
+    if (!ApplyUpdateRows(parsed.rows, newPatch, &error, &remarksKept)) {
         std::wstring why = Wide(error.c_str());
         WCHAR text[kStatusChars];
-        StringCchPrintfW(text, ARRAYSIZE(text),
-                         UseEnglish ? L"Server Online %d: update failed, your data is unchanged: %ls"
-                                    : L"Server Online %d: update gagal, data anda tidak berubah: %ls",
-                         server, why.c_str());
+        if (remarksKept > 0) {
+            StringCchPrintfW(text, ARRAYSIZE(text),
+                             UseEnglish ? L"Server Online %d: update failed, only the remarks of %d cleared "
+                                          L"plates were deleted, the rest is unchanged: %ls"
+                                        : L"Server Online %d: update gagal, hanya remark %d kenderaan yang "
+                                          L"sudah clear dipadam, yang lain tidak berubah: %ls",
+                             server, remarksKept, why.c_str());
+        } else {
+            StringCchPrintfW(text, ARRAYSIZE(text),
+                             UseEnglish ? L"Server Online %d: update failed, your data is unchanged: %ls"
+                                        : L"Server Online %d: update gagal, data anda tidak berubah: %ls",
+                             server, why.c_str());
+        }
         ShowStatus(kFailed, text);
         return;
     }

@@ -15,8 +15,9 @@
 // update.cpp
 extern char UpdateServerBase[2][256];  // base addresses of servers 1 and 2, no trailing '/'
 extern COLORREF UpdateStatusColour;    // colour of the update status line 13001
-extern long UpdateConnectTimeoutSec;   // a server that does not answer the connect
-extern long UpdateLowSpeedTimeSec;     // a line that carries nothing for this long is dropped
+extern long UpdateConnectTimeoutSec;   // a server that does not answer the connect in this time is dropped
+extern long UpdateLowSpeedBytes;       // a transfer slower than this many bytes a second ...
+extern long UpdateLowSpeedTimeSec;     // ... for this many seconds is dropped
 
 // The growable reply area of one request.
 struct ReplyBuffer {
@@ -56,9 +57,13 @@ enum ReplyCheck {
     kReplyNoEndData,      // no "EndData" text
     kReplyIncomplete,     // "EndData" is not "DataComplete"
     kReplyMalformed,      // a member missing, of the wrong type or too long
+    kReplyNoMemory,       // the rows do not fit in memory
 };
 
-// Checks reply 1 (dataReply false) or reply 2 (true) and fills *out. For
+// Checks reply 1 (dataReply false) or reply 2 (true) and fills *out. The
+// reply is read as a stream, never recursively: any reply, however deeply
+// nested, ends in one of the codes (nesting beyond a few levels is
+// kReplyNotObject), and running out of memory is kReplyNoMemory. For
 // reply 2 of type "Data" every row must be an object of six texts A-F
 // within their lengths, and "DataVersionPatch" a text of at most 20
 // characters; *badRow gets the index of the first bad row (-1 when the
@@ -77,14 +82,20 @@ bool BuildUpdateRequestBody(const char *hardwareId, const WCHAR *email, const WC
 void MakeHardwareId(char *out);
 
 // Applies checked rows to the data and remark books in one transaction
-// each, every statement checked; on any failure both are rolled back and
-// *error describes the fault (the row named by its place in the reply).
-// The new patch version (enciphered) is stored in PRD 'DVP' inside the data
-// transaction. The rows are applied VLD rows first, by key, then X and Z;
-// the rows of one key keep their order, so the outcome is that of the
-// reply's order. A reply with X or Z rows gives VLC an index on C1
-// (idxVLCC1) when it has none. Returns true when committed.
-bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error);
+// each, every statement checked; *error describes a fault (the row named by
+// its place in the reply). The new patch version (enciphered) is stored in
+// PRD 'DVP' inside the data transaction. The remark book commits first, the
+// data book last: a failure before the remark commit rolls both back; a
+// failed data commit keeps the remark deletions of the 'X' rows, whose
+// count goes to *remarksKept (when given; 0 in every other case), and
+// leaves the old patch version, so the next update brings the same rows
+// again. The rows are applied VLD rows first, by key, then X and Z; the
+// rows of one key keep their order, so the outcome is that of the reply's
+// order. A reply with X or Z rows gives VLC an index on C1 (idxVLCC1) when
+// it has none. Running out of memory is a failure like any other. Returns
+// true when both books committed.
+bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error,
+                     int *remarksKept = NULL);
 
 // Lets a developer's machine or a test run point the update elsewhere: the
 // environment variables KORVANE_UPDATE_SERVER1 and KORVANE_UPDATE_SERVER2,

@@ -129,12 +129,6 @@ TEST(TimeStamps, StampHasTheStoredForm) {
     EXPECT_EQ(now[13], L':');
 }
 
-TEST(Platform, TestsRunWithTheWesternAnsiCodePage) {
-    // The program hands texts to the engine and the cipher in the ANSI code
-    // page; the test prefix must be the English one agents use.
-    EXPECT_EQ(GetACP(), 1252u);
-}
-
 TEST(Platform, ProgramFolderAndWindowsVersion) {
     WCHAR folder[kTextChars];
     ASSERT_EQ(GetProgramFolder(folder), 1);

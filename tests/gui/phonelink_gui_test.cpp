@@ -175,6 +175,16 @@ TEST_F(Window, HandphoneLocationsReachTheDiaryAndEveryEndIsShown) {
         EXPECT_EQ(diary[1][1], "0");
         EXPECT_EQ(diary[1][7], "JALAN AMPANG, KL");
 
+        // Noise on the line is no location: the next search logs the last
+        // good one, and the link stays up.
+        ASSERT_TRUE(phone.SendRaw("NOISE ON THE LINE"));
+        Sleep(300);
+        Find(L"BJK9921");
+        diary = Diary();
+        ASSERT_EQ(diary.size(), 3u);
+        EXPECT_EQ(diary[2][7], "JALAN AMPANG, KL");
+        EXPECT_EQ(Text(IDC_LOCATION), L"JALAN AMPANG, KL");
+
         // Nine searches since the last location change nothing, the tenth
         // shows the warning; keep-alives meanwhile do not count as a fix.
         SendLocation(phone, L"PERSIARAN KLCC");

@@ -51,12 +51,43 @@ class Search : public testing::Test {
             {L"G1M123", L"2", L"11 Nov 2025", L"SAGA BLUE", L"KREDIT UTAMA"},
         };
         ASSERT_EQ(datatool::AddVehicles(data.c_str(), wanted, &error), 0) << error;
+        Start();
+    }
+
+    // Starts the program in its folder and waits for the main window.
+    void Start() {
         ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
         main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 30000);
         ASSERT_NE(main_, (HWND)NULL);
         entry_ = driver::FindControl(main_, IDC_PLATE_ENTRY);
         ASSERT_NE(entry_, (HWND)NULL);
     }
+    // Closes the program and starts it again.
+    void Restart() {
+        PostMessageW(main_, WM_CLOSE, 0, 0);
+        DWORD code = 1;
+        ASSERT_TRUE(driver::WaitForExit(program_, 10000, &code));
+        Start();
+    }
+    // Presses F4 in the plate entry. Returns true with the question when one
+    // comes; false once a character typed after F4 has reached the entry
+    // without one (it is taken out again).
+    bool PressF4(driver::MessageBoxInfo *box) {
+        SetFocusedEntryText(L"");
+        PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
+        PostMessageW(entry_, WM_CHAR, L'Q', 1);
+        for (int i = 0; i < 250; i++) {
+            if (driver::WaitForMessageBox(program_.pid, 0, box)) return true;
+            if (Text(IDC_PLATE_ENTRY) == L"Q") {
+                SetFocusedEntryText(L"");
+                return driver::WaitForMessageBox(program_.pid, 0, box);
+            }
+            Sleep(20);
+        }
+        ADD_FAILURE() << "neither a question nor the typed character came";
+        return false;
+    }
+    void SetFocusedEntryText(const wchar_t *text) { driver::SetText(entry_, text); }
 
     void TearDown() override {
         if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
@@ -258,19 +289,17 @@ TEST_F(Search, DateRulesStopSaveWithTheFieldAtFault) {
 }
 
 TEST_F(Search, F4UndoesOnlyWhatTheLastSearchWrote) {
-    // Nothing searched yet: F4 does nothing.
-    PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
+    // Nothing searched yet: no question, and the keys stay with the entry.
     driver::MessageBoxInfo box;
-    EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 500, &box));
+    ASSERT_FALSE(PressF4(&box)) << testsupport::Utf8(box.text);
+    EXPECT_EQ(FocusedId(), IDC_PLATE_ENTRY) << "typing after F4 lands in the plate entry";
 
     Find(L"ZZZ1");
     Find(L"BJK9921");
-    PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
-    ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 5000, &box));
+    ASSERT_TRUE(PressF4(&box));
     EXPECT_EQ(box.text, L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = BJK9921");
     driver::AnswerMessageBox(box, IDYES);
-    for (int i = 0; i < 100 && driver::WaitForMessageBox(program_.pid, 0, &box); i++) Sleep(20);
-    driver::Settle(main_);
+    EXPECT_TRUE(WaitForFocus(IDC_PLATE_ENTRY));
     auto diary = Diary();
     ASSERT_EQ(diary.size(), 3u);
     EXPECT_EQ(Decode(diary[0][2]), L"ZZZ1") << "the earlier search stays";
@@ -278,9 +307,93 @@ TEST_F(Search, F4UndoesOnlyWhatTheLastSearchWrote) {
         EXPECT_EQ(diary[r][1], "0") << r;
         EXPECT_EQ(diary[r][2], "") << "both rows of the undone search are blanked";
     }
-    // A second F4 finds nothing left to undo.
-    PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
-    EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 500, &box));
+    // A second F4 finds no plate left to undo: no question, the focus stays.
+    EXPECT_FALSE(PressF4(&box)) << testsupport::Utf8(box.text);
+    EXPECT_EQ(FocusedId(), IDC_PLATE_ENTRY);
+}
+
+// After a restart the last plate is still in the history, but the diary
+// rows of its search belong to the run before: F4 asks, and on Yes takes
+// back the plate's remark and history entry, never an old diary row.
+TEST_F(Search, F4AfterARestartKeepsTheDiaryAndTheFocus) {
+    Find(L"BJK9921");
+    driver::SetText(driver::FindControl(main_, IDC_REMARK), L"CALL OWNER");
+    driver::Click(driver::FindControl(main_, IDC_SAVE));
+    ASSERT_EQ(Rows(L"C:\\LastRemark.db", "select 1 from VLS").size(), 1u);
+    Restart();
+    if (HasFatalFailure()) return;
+
+    for (int answer : {IDNO, IDYES}) {
+        driver::MessageBoxInfo box;
+        ASSERT_TRUE(PressF4(&box)) << answer;
+        EXPECT_EQ(box.text, L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = BJK9921");
+        driver::AnswerMessageBox(box, answer);
+        EXPECT_TRUE(WaitForFocus(IDC_PLATE_ENTRY)) << answer << ": focus on " << FocusedId();
+        driver::Settle(main_);
+        EXPECT_EQ(Rows(L"C:\\LastRemark.db", "select 1 from VLS").size(), answer == IDNO ? 1u : 0u) << answer;
+    }
+    auto diary = Diary();
+    ASSERT_EQ(diary.size(), 2u);
+    EXPECT_EQ(Decode(diary[0][2]), L"BJK9921") << "the last run's rows stay";
+    EXPECT_EQ(Decode(diary[1][2]), L"BJK9921");
+    auto history = Rows(L"C:\\KorvaneDiary.db", "select C2 from PRS where C1 = 'FH1'");
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(Decode(history[0][0]), L"");
+}
+
+// A statement that fails inside its transaction ends the program through
+// its real shutdown with one message; the shutdown still stores the
+// location and the e-mail text, unless the diary refuses every write.
+TEST_F(Search, AFailedStatementEndsTheProgramWithOneMessage) {
+    struct Case {
+        const char *name;
+        const char *triggers;         // what the diary refuses
+        const wchar_t *boxStart;      // the one message
+        const wchar_t *typed;         // the location field at the time
+        const wchar_t *location;      // 'LOC' afterwards
+    } cases[] = {
+        {"diary row", "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(ABORT, 'refused'); END",
+         L"Error in statement: insert into VLS values (", L"JALAN TUN RAZAK", L"JALAN TUN RAZAK"},
+        {"every write",
+         "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(ABORT, 'refused'); END;"
+         "CREATE TRIGGER refuse2 BEFORE UPDATE ON PRS BEGIN SELECT RAISE(ABORT, 'refused'); END",
+         L"Error in statement: UPDATE PRS SET C2 = ", L"KM 12", L"JALAN TUN RAZAK"},
+    };
+    for (const Case &c : cases) {
+        {
+            testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
+            ASSERT_EQ(diary.Exec(c.triggers), SQLITE_OK) << c.name << ": " << diary.message();
+        }
+        driver::SetText(driver::FindControl(main_, IDC_LOCATION), c.typed);
+        driver::SetText(driver::FindControl(main_, IDC_EMAIL), L"ejen@contoh.my");
+        driver::SetText(entry_, L"WA1234B");
+        driver::PostClick(driver::FindControl(main_, IDC_FIND));
+        driver::MessageBoxInfo box;
+        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 10000, &box)) << c.name;
+        EXPECT_EQ(box.caption, L"sql_stmt") << c.name;
+        EXPECT_EQ(box.text.rfind(c.boxStart, 0), 0u) << c.name << ": " << testsupport::Utf8(box.text);
+        driver::AnswerMessageBox(box, IDOK);
+        int more = 0;
+        DWORD code = 1;
+        for (int i = 0; i < 200 && !driver::WaitForExit(program_, 50, &code); i++) {
+            if (driver::WaitForMessageBox(program_.pid, 0, &box)) {
+                ADD_FAILURE() << c.name << ": another message: " << testsupport::Utf8(box.text);
+                driver::AnswerMessageBox(box, IDOK);
+                more++;
+            }
+        }
+        ASSERT_TRUE(driver::WaitForExit(program_, 0, &code)) << c.name << ": the program ends";
+        EXPECT_EQ(more, 0) << c.name;
+        main_ = NULL;
+        {
+            testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
+            EXPECT_EQ(Decode(diary.One("select C2 from PRS where C1 = 'LOC'")), c.location) << c.name;
+            EXPECT_EQ(diary.Count("VLS"), 0) << c.name;
+            diary.Exec("DROP TRIGGER IF EXISTS refuse; DROP TRIGGER IF EXISTS refuse2");
+        }
+        Start();
+        if (HasFatalFailure()) return;
+    }
 }
 
 }  // namespace

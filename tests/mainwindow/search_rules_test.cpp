@@ -27,7 +27,6 @@ TEST(NormalisePlate, MisreadSeriesAreCorrected) {
         EXPECT_STREQ(plate, c.searched) << testing::PrintToString(std::wstring(c.keyed));
         EXPECT_EQ(wcslen(plate), wcslen(c.keyed)) << "the length never changes";
     }
-    NormalisePlateNumber(NULL);
 }
 
 }  // namespace

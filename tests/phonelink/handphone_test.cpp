@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "cipher.h"
 #include "datastore.h"
@@ -92,13 +94,29 @@ TEST(HandphoneMessages, ParsedWithinTheirBytes) {
     std::string field = peers::FakeHandphone::LocationMessage(L"JALAN AMPANG, KL");
     EXPECT_EQ(ParseHandphoneMessage(field.c_str(), (int)field.size(), location), 2);
     EXPECT_STREQ(location, L"JALAN AMPANG, KL");
-    EXPECT_EQ(ParseHandphoneMessage("exit\r\n", 6, location), 2) << "\"exit\" and more is a location";
 
-    // A burst with no zero byte, over the 255 characters a message carries.
-    char burst[1024];
-    memset(burst, 'Q', sizeof burst);
-    EXPECT_EQ(ParseHandphoneMessage(burst, sizeof burst, location), 2);
-    EXPECT_LT(wcslen(location), (size_t)kPlainBytes);
+    // What is no field of the phone's cipher is dropped, the location left
+    // as it was.
+    std::string longField = peers::FakeHandphone::LocationMessage(std::wstring(200, L'K'));
+    struct Dropped {
+        const char *name;
+        std::string bytes;
+    } dropped[] = {
+        {"exit and more", "exit\r\n"},
+        {"not Base64", "JALAN AMPANG"},
+        {"a foreign character", field.substr(0, field.size() - 1) + "!"},
+        {"not whole blocks", "QUJD"},
+        {"padding inside", "QQ==QUJDREVGR0g="},
+        {"cut short", field.substr(0, field.size() - 4)},
+        {"longer than a message", longField},
+        {"a burst with no zero byte", std::string(1024, 'Q')},
+        {"empty", std::string(1, '\0')},
+    };
+    for (const Dropped &d : dropped) {
+        wcscpy_s(location, L"KEPT");
+        EXPECT_EQ(ParseHandphoneMessage(d.bytes.data(), (int)d.bytes.size(), location), 3) << d.name;
+        EXPECT_STREQ(location, L"KEPT") << d.name;
+    }
 }
 
 TEST(HandphoneState, TenthSearchWithoutALocationLosesTheFix) {
@@ -265,10 +283,15 @@ TEST_F(Link, StoppingInAnyStateLeavesNoSocketBehind) {
     Sleep(300);
     EXPECT_FALSE(late.Connect(kHandphonePort, 300));
 
-    // A stop while connected: blank status, the phone sees the close.
+    // A stop while connected: blank status, the receiver's wait wakes and it
+    // ends by itself, the phone sees the close.
     peers::FakeHandphone phone;
     StartAndConnect(phone);
+    ASSERT_TRUE(PumpUntil([] { return ClientThread != NULL; }));
+    HANDLE receiver = ClientThread;
     ToggleHandphoneLink();
+    EXPECT_TRUE(PumpUntil([receiver] { return WaitForSingleObject(receiver, 0) == WAIT_OBJECT_0; }, 3000))
+        << "the receiver ended";
     EXPECT_EQ(HandphoneLinkOn.load(), 0);
     EXPECT_EQ(Text(IDC_GPS_STATUS), L"");
     EXPECT_TRUE(phone.WaitForClose(3000));
@@ -280,7 +303,57 @@ TEST_F(Link, ShutdownWhileConnectedEndsBothThreads) {
     peers::FakeHandphone phone;
     StartAndConnect(phone);
     ASSERT_TRUE(PumpUntil([] { return ClientThread != NULL; }));
-    // TearDown shuts the link down and checks it does not hang.
+    DWORD start = GetTickCount();
+    EXPECT_EQ(ShutDownHandphoneLink(5000), 0) << "the receiver's wait woke and both threads ended by themselves";
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_TRUE(phone.WaitForClose(3000));
+}
+
+// Records every text set on a control, into the vector given as data.
+LRESULT CALLBACK RecordTexts(HWND control, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    if (msg == WM_SETTEXT) {
+        reinterpret_cast<std::vector<std::wstring> *>(data)->push_back(reinterpret_cast<const WCHAR *>(lParam));
+    }
+    return DefSubclassProc(control, msg, wParam, lParam);
+}
+
+// A stream of noise (a stray program on the port, a line gone bad) changes
+// no location: the field keeps the last good one, so the next search logs
+// it, and the link stays up for the locations that follow.
+TEST_F(Link, GarbageNeverBecomesALocation) {
+    std::vector<std::wstring> shown;
+    ASSERT_TRUE(SetWindowSubclass(LocationEdit, RecordTexts, 1, (DWORD_PTR)&shown));
+    peers::FakeHandphone phone;
+    StartAndConnect(phone);
+    ASSERT_TRUE(phone.SendLocation(L"JALAN TUN RAZAK"));
+    ASSERT_TRUE(PumpUntil([] { return Text(IDC_LOCATION) == L"JALAN TUN RAZAK"; }));
+
+    std::string noise;
+    unsigned seed = 12;
+    for (int i = 0; i < 100 * 1024; i++) {
+        seed = seed * 1103515245u + 12345u;
+        noise += (char)(1 + (seed >> 16) % 255);
+    }
+    ASSERT_TRUE(phone.SendRaw(noise));
+    ASSERT_TRUE(phone.SendRaw(std::string(4096, 'A')));  // Base64 letters, but far too long
+    PumpUntil([] { return false; }, 500);                // every receive of the burst is read
+    EXPECT_EQ(Text(IDC_LOCATION), L"JALAN TUN RAZAK");
+    EXPECT_EQ(HandphoneLinkOn.load(), 1) << "the link stays up";
+
+    // The next location arrives on its own receive, once the burst is read.
+    bool arrived = false;
+    for (int i = 0; i < 5 && !arrived; i++) {
+        ASSERT_TRUE(phone.SendLocation(L"PERSIARAN KLCC"));
+        arrived = PumpUntil([] { return Text(IDC_LOCATION) == L"PERSIARAN KLCC"; }, 1000);
+    }
+    EXPECT_TRUE(arrived);
+    RemoveWindowSubclass(LocationEdit, RecordTexts, 1);
+    std::vector<std::wstring> expected = {L"JALAN TUN RAZAK", L"PERSIARAN KLCC"};
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown.front(), expected.front());
+    for (const std::wstring &text : shown) {
+        EXPECT_TRUE(text == expected[0] || text == expected[1]) << "shown: " << testing::PrintToString(text);
+    }
 }
 
 }  // namespace

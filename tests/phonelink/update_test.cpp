@@ -6,13 +6,18 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 #include <rapidjson/document.h>
 
+#include <atomic>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cipher.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "fakeupdateserver.h"
 #include "mainwindow.h"
 #include "md5.h"
@@ -60,6 +65,48 @@ std::string DataReply(const std::string &patch, const std::string &rows) {
            "],\"EndData\":\"DataComplete\"}";
 }
 
+// The host of the update's controls: counts what reaches it while a run
+// holds the thread.
+std::atomic<int> HostPaints;
+std::atomic<int> HostCommands;
+LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        HostPaints++;
+        return 0;
+    }
+    case WM_APP:
+        HostCommands++;
+        return 0;
+    }
+    return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+const wchar_t *HostClass() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = HostProc;
+        wc.hInstance = GetModuleHandleW(NULL);
+        wc.lpszClassName = L"KorvaneUpdateTestHost";
+        wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+        RegisterClassW(&wc);
+        registered = true;
+    }
+    return L"KorvaneUpdateTestHost";
+}
+
+// Peak memory of this process so far, in MiB.
+size_t PeakMiB() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PeakWorkingSetSize / (1024 * 1024);
+}
+
 class Update : public testing::Test {
   protected:
     static void SetUpTestSuite() { KeyCipherContexts(); }
@@ -70,8 +117,9 @@ class Update : public testing::Test {
             StringCchPrintfA(UpdateServerBase[i], ARRAYSIZE(UpdateServerBase[i]), "%hs", server_.BaseUrl().c_str());
         }
         UpdateLowSpeedTimeSec = 2;
+        UpdateLowSpeedBytes = 1024;
         UpdateConnectTimeoutSec = 2;
-        host_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, NULL, NULL,
+        host_ = CreateWindowExW(0, HostClass(), L"host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600, NULL, NULL,
                                 GetModuleHandleW(NULL), NULL);
         MainWindow = host_;
         for (int id : {IDC_UPDATE_STATUS, IDC_DATA_VERSION, IDC_START_MESSAGE}) Child(L"STATIC", id);
@@ -161,6 +209,8 @@ TEST_F(Update, AppliesEveryRowOperationAndStoresThePatch) {
                        Row(Key(L"NEW1"), "", "b3", "c3", "d3", "e3");           // upsert: insert
     server_.Script(ScriptedReply::Json(Challenge()));
     server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+    ASSERT_EQ(SetUpDataBookReads(DataDb), SQLITE_OK);  // as the program reads its data book
+    ASSERT_EQ(Count(DataDb, "select 1 from VLD"), 2u);
     DownloadDataUpdate(1);
     // The exclusive lock of the apply is gone at once, before this test's
     // own connections touch the books again: another connection (a copy,
@@ -175,6 +225,8 @@ TEST_F(Update, AppliesEveryRowOperationAndStoresThePatch) {
     EXPECT_EQ(Status(), L"Server Online 1: job completed: You are using the latest data now.");
     EXPECT_EQ(UpdateStatusColour, RGB(36, 143, 36));
     EXPECT_TRUE(ButtonsEnabled());
+    EXPECT_EQ(Column(DataDb, "pragma locking_mode"), std::vector<std::string>{"exclusive"})
+        << "the lookups keep their read lock again";
     EXPECT_EQ(Count(DataDb, "select 1 from VLD where C1 = '" + Key(L"WA1234B") + "'"), 0u);
     EXPECT_EQ(Column(DataDb, "select C2||C3||C4||C5 from VLD where C1 = '" + Key(L"BJK9921") + "'"),
               std::vector<std::string>{"b2c2d2e2"});
@@ -428,6 +480,188 @@ TEST_F(Update, AFailingRowRollsBackBothBooks) {
     EXPECT_EQ(Column(DataDb, "pragma locking_mode"), std::vector<std::string>{"normal"});
     EXPECT_EQ(Column(DataDb, "pragma synchronous"), std::vector<std::string>{"1"});
     EXPECT_EQ(Column(DataDb, "pragma cache_size"), std::vector<std::string>{"2000"}) << "the cache as it was";
+}
+
+// Replies that are valid in size but not in shape: nesting far beyond any
+// stack, then a million rows. Each ends in its status line; none ends the
+// program.
+TEST_F(Update, DeepOrHugeRepliesEndInTheirStatusLine) {
+    const std::string deep(100000, '[');
+    struct Case {
+        const char *name;
+        std::vector<ScriptedReply> replies;
+        std::wstring status;
+    } cases[] = {
+        {"nested challenge", {ScriptedReply::Json(deep + std::string(100000, ']'))},
+         L"Error: Server Online 1 is down."},
+        {"nested member", {ScriptedReply::Json("{\"EndData\":\"DataComplete\",\"X\":" + deep)},
+         L"Error: Server Online 1 is down."},
+        {"nested data", {ScriptedReply::Json(Challenge()),
+                         ScriptedReply::Json("{\"ReplyType\":\"Data\",\"EndData\":\"DataComplete\","
+                                             "\"DataVersionPatch\":\"20261209\",\"BeginData\":[" + deep)},
+         L"Server Online 1: ERROR 2.3: Data status: !IsObject"},
+    };
+    for (const Case &c : cases) {
+        for (const ScriptedReply &r : c.replies) server_.Script(r);
+        DownloadDataUpdate(1);
+        EXPECT_EQ(Status(), c.status) << c.name;
+        EXPECT_EQ(UpdateStatusColour, RGB(255, 0, 0)) << c.name;
+        EXPECT_EQ(StoredPatch(), L"20261205.001") << c.name;
+        EXPECT_TRUE(ButtonsEnabled()) << c.name;
+    }
+
+    // A million rows of the least a row may hold, each deleting a vehicle
+    // that is not there: about 46 MB, under the reply's cap.
+    const std::string minimal = Row("k", "D", "", "", "", "");
+    std::string rows;
+    rows.reserve(1000000 * (minimal.size() + 1));
+    for (int i = 0; i < 1000000; i++) {
+        if (i > 0) rows += ",";
+        rows += minimal;
+    }
+    server_.Script(ScriptedReply::Json(Challenge()));
+    server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+    rows.clear();
+    rows.shrink_to_fit();
+    size_t before = PeakMiB();
+    DWORD start = GetTickCount();
+    DownloadDataUpdate(1);
+    DWORD elapsed = GetTickCount() - start;
+    size_t after = PeakMiB();
+    EXPECT_EQ(Status(), L"Server Online 1: job completed: You are using the latest data now.");
+    EXPECT_EQ(StoredPatch(), L"20261209.000");
+    EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 2u);
+    std::printf("[ memory ] a million minimal rows: peak %u MiB before the run, %u MiB after it "
+                "(the stand-in server's copy of the reply included); %lu ms\n",
+                (unsigned)before, (unsigned)after, (unsigned long)elapsed);
+    RecordProperty("PeakMiBAfterMillionRows", (int)after);
+}
+
+// A failure at either commit: whatever the books keep is said, nothing of
+// the reply is lost, and the next run brings the data up to date.
+TEST_F(Update, AFailedCommitLosesNoRowAndSaysWhatChanged) {
+    struct Case {
+        const char *name;
+        bool failRemark;           // the remark book's commit fails, else the data book's
+        std::wstring status;       // the status line's start
+        size_t remarksLeft;        // remark rows after the failed run
+    } cases[] = {
+        {"remark commit", true, L"Server Online 1: update failed, your data is unchanged: ", 1},
+        {"data commit", false,
+         L"Server Online 1: update failed, only the remarks of 1 cleared plates were deleted, the rest is "
+         L"unchanged: ",
+         0},
+    };
+    for (const Case &c : cases) {
+        TearDown();
+        SetUp();
+        std::string rows = Row(Key(L"WA1234B"), "D") + "," + Row(Field(LocalCipher, L"PKR77"), "X");
+        server_.Script(ScriptedReply::Json(Challenge()));
+        server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+        // A commit hook that refuses turns the commit into a rollback.
+        sqlite3_commit_hook(c.failRemark ? RemarkDb : DataDb, [](void *) { return 1; }, NULL);
+        DownloadDataUpdate(1);
+        EXPECT_EQ(Status().rfind(c.status, 0), 0u) << c.name << ": " << testsupport::Utf8(Status());
+        EXPECT_EQ(UpdateStatusColour, RGB(255, 0, 0)) << c.name;
+        EXPECT_EQ(StoredPatch(), L"20261205.001") << c.name << ": the old patch, so the rows come again";
+        EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 2u) << c.name;
+        EXPECT_EQ(Count(DataDb, "select 1 from VLC"), 1u) << c.name;
+        EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), c.remarksLeft) << c.name;
+        EXPECT_NE(sqlite3_get_autocommit(DataDb), 0) << c.name;
+        EXPECT_NE(sqlite3_get_autocommit(RemarkDb), 0) << c.name;
+
+        // The same rows again, and nothing refuses.
+        sqlite3_commit_hook(c.failRemark ? RemarkDb : DataDb, NULL, NULL);
+        server_.Script(ScriptedReply::Json(Challenge()));
+        server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+        DownloadDataUpdate(1);
+        EXPECT_EQ(Status(), L"Server Online 1: job completed: You are using the latest data now.") << c.name;
+        EXPECT_EQ(StoredPatch(), L"20261209.000") << c.name;
+        EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 1u) << c.name;
+        EXPECT_EQ(Count(DataDb, "select 1 from VLC where C1 = '" + Field(DataCipher, L"PKR77") + "'"), 1u)
+            << c.name;
+        EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), 0u) << c.name;
+    }
+}
+
+// A server that sends a few bytes a second is dropped at the speed floor;
+// meanwhile the window repaints, the buttons stay disabled and no command
+// runs inside the transfer.
+TEST_F(Update, ATricklingServerIsDroppedWhileTheWindowRepaints) {
+    ScriptedReply trickle = ScriptedReply::Of(ScriptedReply::kTrickle, DataReply("20261209", std::string(4000, ' ')));
+    trickle.trickleBytes = 20;
+    trickle.trickleMs = 100;  // 200 bytes a second: 20 s for the whole reply
+    server_.Script(ScriptedReply::Json(Challenge()));
+    server_.Script(trickle);
+    ShowWindow(host_, SW_SHOWNOACTIVATE);
+    HostPaints = 0;
+    HostCommands = 0;
+    std::atomic<bool> running(true);
+    std::atomic<int> enabledSeen(0);
+    HWND host = host_;
+    std::thread watcher([&] {
+        Sleep(300);
+        PostMessageW(host, WM_APP, 0, 0);  // a command that must wait for the run's end
+        while (running) {
+            InvalidateRect(host, NULL, TRUE);
+            if (IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_1)) || IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_2)))
+                enabledSeen++;
+            Sleep(100);
+        }
+    });
+    DWORD start = GetTickCount();
+    DownloadDataUpdate(1);
+    DWORD elapsed = GetTickCount() - start;
+    int paints = HostPaints, commands = HostCommands;
+    running = false;
+    watcher.join();
+    EXPECT_LT(elapsed, 10000u) << "dropped at the floor, not after the whole reply";
+    EXPECT_EQ(Status(), L"Perform request GET failed: Timeout was reached");
+    EXPECT_EQ(UpdateStatusColour, RGB(255, 0, 0));
+    EXPECT_EQ(StoredPatch(), L"20261205.001");
+    EXPECT_GT(paints, 0) << "the window repaints during the transfer";
+    EXPECT_EQ(commands, 0) << "nothing but painting is dispatched";
+    EXPECT_EQ(enabledSeen.load(), 0) << "the buttons stay disabled";
+    EXPECT_TRUE(ButtonsEnabled());
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    EXPECT_EQ(HostCommands.load(), 1) << "the waiting command runs after the transfer";
+}
+
+// A request that does not fit its buffer is refused with the red line, and
+// nothing is sent: not a cut address, not an empty body.
+TEST_F(Update, ARequestThatDoesNotFitIsNotSent) {
+    struct Case {
+        const char *name;
+        size_t serverChars;  // the base address padded to this length
+        std::wstring email;
+        size_t requests;     // requests that reach the server
+        std::wstring status;
+    } cases[] = {
+        {"address for request 1", 250, L"ejen@contoh.my", 0,
+         L"Server Online 1: ERROR 1.1: the server address is too long"},
+        {"address for request 2", 200, L"ejen@contoh.my", 1,
+         L"Server Online 1: ERROR 1.1: the server address is too long"},
+        {"body", 0, std::wstring(255, L'\x01'), 0,
+         L"Server Online 1: ERROR 1.2: the request is too long, check the email address"},
+    };
+    for (const Case &c : cases) {
+        std::string server = server_.BaseUrl();
+        if (c.serverChars > 0) server += "/" + std::string(c.serverChars - server.size() - 1, 'p');
+        StringCchCopyA(UpdateServerBase[0], ARRAYSIZE(UpdateServerBase[0]), server.c_str());
+        SetWindowTextW(GetDlgItem(host_, IDC_EMAIL), c.email.c_str());
+        // A version that a damaged data file could hold: every quote escaped.
+        StringCchCopyW(DataVersionUpdate, ARRAYSIZE(DataVersionUpdate), std::wstring(255, L'"').c_str());
+        server_.Script(ScriptedReply::Json(Challenge()));
+        server_.Script(ScriptedReply::Json(DataReply("20261209", Row(Key(L"WA1234B"), "D"))));
+        size_t before = server_.Requests().size();
+        DownloadDataUpdate(1);
+        EXPECT_EQ(Status(), c.status) << c.name;
+        EXPECT_EQ(UpdateStatusColour, RGB(255, 0, 0)) << c.name;
+        EXPECT_EQ(server_.Requests().size() - before, c.requests) << c.name;
+        EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 2u) << c.name;
+        EXPECT_TRUE(ButtonsEnabled()) << c.name;
+    }
 }
 
 TEST(UpdatePieces, BodyIsEscapedJsonAndRepliesGrowSafely) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "bookrows.h"
 #include "cipher.h"
 #include "datastore.h"
 #include "datatool.h"
@@ -97,6 +98,14 @@ TEST_F(SqlExec, TransactionsStopAtAFailureAndKeepNothingOfIt) {
     EXPECT_EQ(ExecSql(DiaryDb, huge.c_str()), SQLITE_TOOBIG);
     EXPECT_EQ(Messages.size(), 1u);
     EXPECT_EQ(db.Count("T"), 1);
+
+    // A failure inside "begin" leaves no transaction open: the shutdown
+    // that follows must be able to store its settings.
+    for (const WCHAR *failing : {huge.c_str(), L"insert into NOPE values (1)"}) {
+        ASSERT_EQ(ExecSql(DiaryDb, L"begin"), SQLITE_OK);
+        EXPECT_NE(ExecSql(DiaryDb, failing), SQLITE_OK);
+        EXPECT_NE(sqlite3_get_autocommit(DiaryDb), 0) << U8(failing).substr(0, 30);
+    }
 }
 
 TEST_F(SqlExec, AFailedSelectIsShownAndTheProgramGoesOn) {
@@ -405,6 +414,27 @@ TEST_F(PlateSearch, WithoutAnyWindowTheSearchStillLogs) {
     Db db(DiaryDbPath);
     EXPECT_EQ(db.Column("SELECT C2 FROM VLS ORDER BY rowid"), (std::vector<std::string>{"1", "1", "0"}));
     EXPECT_EQ(db.One("SELECT C8 FROM VLS WHERE rowid = 3"), "Jalan DLima");
+}
+
+// Characters that the Western code page would "best fit" to an apostrophe
+// (fullwidth apostrophe, modifier letter apostrophe, prime) reach the books
+// as '?', after the quoting as before it; the right single quotation mark
+// has a byte of its own. Pasted into a location or a remark, none ends a
+// statement.
+TEST_F(PlateSearch, LookAlikeApostrophesNeverEndAStatement) {
+    ASSERT_EQ(GetACP(), 1252u) << "the cases are those of the Western code page";
+    const std::wstring text = L"JALAN \xFF07" L"A\x02BC" L"B\x2032" L"C\x2019" L"D'E";
+    const std::string location = "JALAN ?A?B?C\x92" "DE";     // apostrophes dropped from locations
+    const std::string remark = "JALAN ?A?B?C\x92" "D'E";
+    StringCchCopyW(LocationText, kTextChars, text.c_str());
+    EXPECT_EQ(Search(L"WA1234B"), SQLITE_OK);
+    EXPECT_EQ(Search(L"NONE1"), SQLITE_OK);
+    EXPECT_EQ(SetDiaryLocationRemark(3, text.c_str(), text.c_str()), SQLITE_OK);
+    EXPECT_TRUE(Messages.empty()) << (Messages.empty() ? "" : U8(Messages[0].text));
+    Db db(DiaryDbPath);
+    EXPECT_EQ(db.Column("SELECT C8 FROM VLS ORDER BY rowid"),
+              (std::vector<std::string>{location, location, remark}));
+    EXPECT_EQ(db.One("SELECT C10 FROM VLS WHERE rowid = 3"), remark);
 }
 
 TEST_F(PlateSearch, AFailedDiaryInsertStopsTheSelect) {

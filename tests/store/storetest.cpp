@@ -44,6 +44,7 @@ static void ResetStoreState() {
     DiaryList.ListViewBoxReset();
     ResultList.ListViewBoxReset();
     RemarkToScreen = 1;
+    StatementFailureEnding = 0;
     VehicleFound = 0;
     RemarkPresent = 0;
     SoundOnFound = 0;

@@ -196,6 +196,7 @@ void FakeUpdateServer::Handle(SOCKET client) {
     }
     case ScriptedReply::kCutShort:
     case ScriptedReply::kAnswer:
+    case ScriptedReply::kTrickle:
         break;
     }
     size_t announced = reply.body.size() + (reply.kind == ScriptedReply::kCutShort ? 4096 : 0);
@@ -204,7 +205,15 @@ void FakeUpdateServer::Handle(SOCKET client) {
              "HTTP/1.1 %d %s\r\nContent-Type: %s\r\nContent-Length: %lu\r\nConnection: close\r\n\r\n",
              reply.status, Reason(reply.status), reply.contentType.c_str(), (unsigned long)announced);
     SendAll(client, status);
-    SendAll(client, reply.body);
+    if (reply.kind == ScriptedReply::kTrickle) {
+        size_t step = reply.trickleBytes > 0 ? reply.trickleBytes : 1;
+        for (size_t at = 0; at < reply.body.size() && !stopping_; at += step) {
+            if (!SendAll(client, reply.body.substr(at, step))) break;
+            Sleep(reply.trickleMs);
+        }
+    } else {
+        SendAll(client, reply.body);
+    }
     shutdown(client, SD_SEND);
     closesocket(client);
 }

@@ -30,11 +30,14 @@ struct ScriptedReply {
         kCutShort,  // a Content-Length larger than the body sent, then close
         kNoAnswer,  // read the request and never answer; the line stays open
         kReset,     // read the request and reset the connection
+        kTrickle,   // status and headers, then the body a few bytes at a time
     };
     Kind kind = kAnswer;
     int status = 200;
     std::string contentType = "application/json";
     std::string body;
+    size_t trickleBytes = 16;  // kTrickle: bytes per piece ...
+    DWORD trickleMs = 200;     // ... and the pause after each
 
     static ScriptedReply Json(const std::string &body, int status = 200);
     static ScriptedReply Page(const std::string &html, int status);
