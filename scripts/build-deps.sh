@@ -142,10 +142,11 @@ fi
 
 # Drop this architecture's builds of older versions or recipes (the current
 # three stay), and the builds of the older layout, which had no folder per
-# architecture.
+# architecture. A build still in progress (no .complete yet) belongs to
+# another checkout's run and is left alone.
 for old in "$cache"/sqlite-* "$cache"/curl-* "$cache"/gtest-* \
            "$top"/sqlite-* "$top"/curl-* "$top"/gtest-*; do
-  [ -d "$old" ] || continue
+  [ -f "$old/.complete" ] || continue
   case "$old" in "$sqlite_dir"|"$curl_dir"|"$gtest_dir") ;; *) rm -rf "$old" ;; esac
 done
 
