@@ -1,0 +1,292 @@
+// Start-up of the real Korvane.exe over damaged and empty files: one table
+// of damage over the three books and the data file. A book comes back
+// afresh with its damaged bytes kept beside it and one message; a damaged
+// data file ends the program with one message and stays as it was.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cipher.h"
+#include "datatool.h"
+#include "driver.h"
+#include "md5.h"
+#include "resource.h"
+#include "sqlite3.h"
+#include "testsupport.h"
+
+namespace {
+
+const wchar_t kClass[] = L"KORVANE";
+const wchar_t kTitle[] = L"Korvane 14.906";
+const wchar_t kDataMessage[] = L"Data kenderaan yang dikehendaki (KorvaneData.db) telah rosak.";
+const wchar_t kDataMessageEnglish[] = L"The wanted-vehicle data (KorvaneData.db) is damaged.";
+
+enum Target { kInit, kDiary, kRemark, kData };
+enum Damage { kZeroBytes, kRandomBytes, kHeaderOverRandomPages, kCutToHalf, kStandardNotABook, kReadOnlyRandom };
+
+struct DamageCase {
+    Target target;
+    Damage damage;
+};
+
+const wchar_t *const kBookPaths[] = {L"C:\\KorvaneInit.db", L"C:\\KorvaneDiary.db", L"C:\\LastRemark.db"};
+const wchar_t *const kDamagedBases[] = {L"KorvaneInit - DAMAGED", L"KorvaneDiary - DAMAGED",
+                                        L"LastRemark - DAMAGED"};
+
+std::string CaseName(const testing::TestParamInfo<DamageCase> &info) {
+    static const char *const kTargets[] = {"Init", "Diary", "Remark", "Data"};
+    static const char *const kDamages[] = {"ZeroBytes", "RandomBytes", "HeaderOverRandomPages",
+                                           "CutToHalf", "StandardNotABook", "ReadOnlyRandom"};
+    return std::string(kTargets[info.param.target]) + "_" + kDamages[info.param.damage];
+}
+
+// Every file in the root of drive C whose name matches pattern ("*" and "?").
+std::vector<std::wstring> RootFiles(const std::wstring &pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((L"C:\\" + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.push_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+void DeleteRootFile(const std::wstring &path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
+
+// What the agent saw of one run: the message boxes, answered with OK as
+// they came, and whether the main window came up or the program ended.
+struct Watch {
+    std::vector<std::wstring> messages;
+    std::set<HWND> seen;
+    HWND main = NULL;
+    bool ended = false;
+
+    // Watches for up to ms; stops early once the program ended, or (when
+    // untilMain) once its main window is visible with no box open.
+    void For(const driver::Program &program, DWORD ms, bool untilMain) {
+        DWORD start = GetTickCount();
+        for (;;) {
+            DWORD code = 0;
+            if (driver::WaitForExit(program, 0, &code)) {
+                ended = true;
+                return;
+            }
+            bool boxOpen = false;
+            for (HWND box : driver::FindTopWindows(program.pid, L"#32770", NULL)) {
+                if (!IsWindowVisible(box)) continue;
+                boxOpen = true;
+                if (!seen.insert(box).second) continue;
+                driver::MessageBoxInfo info;
+                info.window = box;
+                HWND text = GetDlgItem(box, 0xFFFF);
+                messages.push_back(text != NULL ? driver::GetText(text) : L"(no text)");
+                driver::AnswerMessageBox(info, IDOK);
+            }
+            main = driver::WaitForWindow(program.pid, kClass, kTitle, 0);
+            if (untilMain && main != NULL && !boxOpen) return;
+            if (GetTickCount() - start >= ms) return;
+            Sleep(50);
+        }
+    }
+    std::string Messages() const {
+        std::string all;
+        for (const std::wstring &m : messages) all += "\n  [" + testsupport::Utf8(m) + "]";
+        return all;
+    }
+};
+
+class DamagedFiles : public testing::TestWithParam<DamageCase> {
+  protected:
+    static void SetUpTestSuite() { KeyCipherContexts(); }
+
+    void SetUp() override {
+        folder_ = L"C:\\KorvaneDamaged\\";
+        ASSERT_TRUE(testsupport::PrepareProgramFolder(folder_));
+        CleanRoot();
+        data_ = folder_ + L"KorvaneData.db";
+        std::string error;
+        ASSERT_EQ(datatool::MakeDataFile(data_.c_str(), 200, 7, &error), 0) << error;
+    }
+
+    void TearDown() override {
+        driver::Kill(program_);
+        CleanRoot();
+        testsupport::RemoveTree(folder_);
+    }
+
+    static void CleanRoot() {
+        for (const wchar_t *book : kBookPaths) {
+            DeleteRootFile(book);
+            DeleteRootFile(std::wstring(book) + L"-journal");
+        }
+        for (const std::wstring &name : RootFiles(L"* - DAMAGED *")) DeleteRootFile(L"C:\\" + name);
+    }
+
+    std::wstring TargetPath(Target target) const { return target == kData ? data_ : kBookPaths[target]; }
+
+    // A sound file of the target's kind, several pages long.
+    void MakeSound(Target target) {
+        std::string error;
+        std::wstring path = TargetPath(target);
+        switch (target) {
+        case kInit: {
+            testsupport::CheckDb init(path);
+            ASSERT_EQ(init.Exec("CREATE TABLE PRI(C1 TEXT PRIMARY KEY, C2 TEXT);"
+                                "INSERT INTO PRI VALUES('DSP','');"),
+                      SQLITE_OK)
+                << init.message();
+            break;
+        }
+        case kDiary:
+            ASSERT_EQ(datatool::MakeDiaryFile(path.c_str(), 15, 300, false, {}, &error), 0) << error;
+            break;
+        case kRemark:
+            ASSERT_EQ(datatool::MakeRemarkFile(path.c_str(), 1002, 300, {}, &error), 0) << error;
+            break;
+        case kData:
+            break;  // made by SetUp
+        }
+    }
+
+    // Writes the damage over the target; returns the bytes it left.
+    std::vector<unsigned char> Damage(const DamageCase &c) {
+        std::wstring path = TargetPath(c.target);
+        std::vector<unsigned char> bytes;
+        std::mt19937 random(17 + 10 * c.target + c.damage);
+        switch (c.damage) {
+        case kZeroBytes:
+            break;
+        case kRandomBytes:
+        case kReadOnlyRandom:
+            bytes.resize(8192);
+            for (unsigned char &b : bytes) b = (unsigned char)random();
+            break;
+        case kHeaderOverRandomPages:
+            MakeSound(c.target);
+            EXPECT_TRUE(testsupport::ReadFileBytes(path, &bytes));
+            EXPECT_GT(bytes.size(), 1024u);
+            for (size_t i = 100; i < bytes.size(); i++) bytes[i] = (unsigned char)random();
+            break;
+        case kCutToHalf:
+            MakeSound(c.target);
+            EXPECT_TRUE(testsupport::ReadFileBytes(path, &bytes));
+            EXPECT_GT(bytes.size(), 2048u);
+            bytes.resize(bytes.size() / 2);
+            break;
+        case kStandardNotABook: {
+            std::wstring fixtures = testsupport::HostFolderFromEnv("KORVANE_FIXTURES");
+            EXPECT_TRUE(testsupport::ReadFileBytes(fixtures + L"standard-other.db", &bytes));
+            EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "SQLite");
+            break;
+        }
+        }
+        DeleteRootFile(path);
+        EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes));
+        if (c.damage == kReadOnlyRandom) {
+            EXPECT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        return bytes;
+    }
+
+    std::vector<unsigned char> Bytes(const std::wstring &path) {
+        std::vector<unsigned char> bytes;
+        EXPECT_TRUE(testsupport::ReadFileBytes(path, &bytes)) << testsupport::Utf8(path);
+        return bytes;
+    }
+
+    // A not-found search through the main window; returns the diary's rows.
+    std::vector<std::vector<std::string>> SearchOnce(Watch *watch) {
+        HWND entry = driver::FindControl(watch->main, IDC_PLATE_ENTRY);
+        EXPECT_TRUE(driver::SetText(entry, L"ZZZ9999"));
+        driver::PostClick(driver::FindControl(watch->main, IDC_FIND));
+        std::vector<std::vector<std::string>> rows;
+        for (int i = 0; i < 100; i++) {
+            rows = testsupport::ReadBookRows(L"C:\\KorvaneDiary.db", "select C2 from VLS");
+            if (!rows.empty() && rows.back()[0].rfind("ERROR", 0) != 0) break;
+            watch->For(program_, 100, false);
+        }
+        watch->For(program_, 500, false);
+        return rows;
+    }
+
+    std::wstring folder_;
+    std::wstring data_;
+    driver::Program program_;
+};
+
+TEST_P(DamagedFiles, KeepsTheBytesAndSaysSoOnce) {
+    const DamageCase c = GetParam();
+    const std::vector<unsigned char> damaged = Damage(c);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
+    Watch watch;
+    watch.For(program_, 30000, true);
+
+    if (c.target == kData) {
+        watch.For(program_, 10000, false);  // to its end
+        EXPECT_TRUE(watch.ended) << "a damaged data file ends the program";
+        ASSERT_EQ(watch.messages.size(), 1u) << watch.Messages();
+        EXPECT_EQ(watch.messages[0].rfind(kDataMessage, 0), 0u) << watch.Messages();
+        EXPECT_NE(watch.messages[0].find(kDataMessageEnglish), std::wstring::npos) << "both languages";
+        EXPECT_TRUE(Bytes(data_) == damaged) << "the data file stays as it was";
+        DWORD attributes = GetFileAttributesW(data_.c_str());
+        EXPECT_EQ((attributes & FILE_ATTRIBUTE_READONLY) != 0, c.damage == kReadOnlyRandom);
+        return;
+    }
+
+    ASSERT_NE(watch.main, (HWND)NULL) << "the main window comes up" << watch.Messages();
+    auto diary = SearchOnce(&watch);
+    ASSERT_EQ(diary.size(), 1u) << "the search is logged";
+    EXPECT_EQ(diary[0][0], "0");
+    PostMessageW(watch.main, WM_CLOSE, 0, 0);
+    watch.For(program_, 10000, false);
+    EXPECT_TRUE(watch.ended);
+
+    std::vector<std::wstring> aside = RootFiles(std::wstring(kDamagedBases[c.target]) + L" *.db");
+    if (c.damage == kZeroBytes) {
+        EXPECT_TRUE(watch.messages.empty()) << "an empty book is a missing one" << watch.Messages();
+        EXPECT_TRUE(aside.empty());
+    } else {
+        ASSERT_EQ(aside.size(), 1u) << "the damaged book is set aside";
+        EXPECT_TRUE(Bytes(L"C:\\" + aside[0]) == damaged) << "its bytes unchanged";
+        ASSERT_EQ(watch.messages.size(), 1u) << watch.Messages();
+        EXPECT_NE(watch.messages[0].find(L"c:\\" + aside[0]), std::wstring::npos)
+            << "the message names the file set aside" << watch.Messages();
+    }
+
+    // A fresh book of its kind stands in the damaged one's place.
+    testsupport::CheckDb book(kBookPaths[c.target]);
+    ASSERT_TRUE(book.ok());
+    const char *const kFresh[] = {"select count(*) from PRI", "select C2 from PRS where C1 = 'DSV'",
+                                  "select C2 from PRS where C1 = 'DSV'"};
+    const char *const kExpected[] = {"1", "15", "1002"};
+    EXPECT_EQ(book.One(kFresh[c.target]), kExpected[c.target]);
+}
+
+std::vector<DamageCase> AllCases() {
+    std::vector<DamageCase> cases;
+    for (Target t : {kInit, kDiary, kRemark, kData}) {
+        for (Damage d : {kZeroBytes, kRandomBytes, kHeaderOverRandomPages, kCutToHalf, kStandardNotABook,
+                         kReadOnlyRandom}) {
+            cases.push_back({t, d});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DamagedFiles, testing::ValuesIn(AllCases()), CaseName);
+
+}  // namespace
