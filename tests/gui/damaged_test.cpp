@@ -108,7 +108,7 @@ struct Watch {
     }
 };
 
-class DamagedFiles : public testing::TestWithParam<DamageCase> {
+class DamagedFilesBase : public testing::Test {
   protected:
     static void SetUpTestSuite() { KeyCipherContexts(); }
 
@@ -207,13 +207,14 @@ class DamagedFiles : public testing::TestWithParam<DamageCase> {
         return bytes;
     }
 
-    // A not-found search through the main window; returns the diary's rows.
-    std::vector<std::vector<std::string>> SearchOnce(Watch *watch) {
+    // A search through the main window; returns the diary's rows once it
+    // logged one, or once the program ended.
+    std::vector<std::vector<std::string>> SearchOnce(Watch *watch, const std::wstring &plate = L"ZZZ9999") {
         HWND entry = driver::FindControl(watch->main, IDC_PLATE_ENTRY);
-        EXPECT_TRUE(driver::SetText(entry, L"ZZZ9999"));
+        EXPECT_TRUE(driver::SetText(entry, plate));
         driver::PostClick(driver::FindControl(watch->main, IDC_FIND));
         std::vector<std::vector<std::string>> rows;
-        for (int i = 0; i < 100; i++) {
+        for (int i = 0; i < 100 && !watch->ended; i++) {
             rows = testsupport::ReadBookRows(L"C:\\KorvaneDiary.db", "select C2 from VLS");
             if (!rows.empty() && rows.back()[0].rfind("ERROR", 0) != 0) break;
             watch->For(program_, 100, false);
@@ -226,6 +227,9 @@ class DamagedFiles : public testing::TestWithParam<DamageCase> {
     std::wstring data_;
     driver::Program program_;
 };
+
+class DamagedFiles : public DamagedFilesBase, public testing::WithParamInterface<DamageCase> {};
+class DamagedData : public DamagedFilesBase {};
 
 TEST_P(DamagedFiles, KeepsTheBytesAndSaysSoOnce) {
     const DamageCase c = GetParam();
@@ -288,5 +292,69 @@ std::vector<DamageCase> AllCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DamagedFiles, testing::ValuesIn(AllCases()), CaseName);
+
+}  // namespace
+
+namespace {
+
+// Damage deep inside the wanted vehicles, where start-up's check does not
+// read: the search that meets it says so once, and the program ends.
+TEST_F(DamagedData, ASearchThatMeetsDamagedDataSaysSoOnceAndEnds) {
+    const uint32_t kVehicles = 3000;
+    std::string error;
+    ASSERT_EQ(datatool::MakeDataFile(data_.c_str(), kVehicles, 7, &error), 0) << error;
+    std::vector<unsigned char> bytes = Bytes(data_);
+    ASSERT_GT(bytes.size(), 4096u);
+    const size_t page = ((size_t)bytes[16] << 8) | bytes[17];
+
+    // Every vehicle's lookup key, and the plates of the lowest and highest.
+    std::vector<std::pair<std::string, uint32_t>> keys;
+    for (uint32_t i = 0; i < kVehicles; i++) {
+        char key[kMd5HexBytes];
+        VehicleLookupKey(datatool::SyntheticVehicle(7, i).plate.c_str(), key);
+        keys.push_back({key, i});
+    }
+    std::sort(keys.begin(), keys.end());
+    const uint32_t lowest = keys.front().second, highest = keys.back().second;
+    auto places = [&](const std::string &key) {
+        std::vector<size_t> at;
+        for (auto it = bytes.begin(); (it = std::search(it, bytes.end(), key.begin(), key.end())) != bytes.end(); ++it)
+            at.push_back((size_t)(it - bytes.begin()));
+        return at;
+    };
+    // A vehicle in the middle of the key order, whose row lies far from
+    // those of the edge keys, and whose key stands on exactly two pages: its
+    // row's and its index entry's (not on an inner page of the index).
+    std::wstring plate;
+    std::vector<size_t> at;
+    for (size_t rank = kVehicles / 2; rank < kVehicles - 600 && plate.empty(); rank++) {
+        uint32_t i = keys[rank].second;
+        if (i < lowest + 200 && i + 200 > lowest) continue;
+        if (i < highest + 200 && i + 200 > highest) continue;
+        at = places(keys[rank].first);
+        if (at.size() == 2 && at[0] / page != at[1] / page) plate = datatool::SyntheticVehicle(7, i).plate;
+    }
+    ASSERT_FALSE(plate.empty());
+    for (size_t offset : at) std::fill_n(bytes.begin() + (long)(offset / page * page), page, (unsigned char)0xEE);
+    ASSERT_TRUE(testsupport::WriteFileBytes(data_, bytes));
+
+    ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
+    Watch watch;
+    watch.For(program_, 30000, true);
+    ASSERT_NE(watch.main, (HWND)NULL) << "the damage is not where start-up looks" << watch.Messages();
+    auto diary = SearchOnce(&watch, datatool::SyntheticVehicle(7, lowest).plate);
+    ASSERT_EQ(diary.size(), 1u) << "a search of sound data works as ever";
+    EXPECT_EQ(diary[0][0], "1");
+    EXPECT_TRUE(watch.messages.empty()) << watch.Messages();
+
+    SearchOnce(&watch, plate);
+    watch.For(program_, 10000, false);
+    EXPECT_TRUE(watch.ended) << "the program ends";
+    ASSERT_EQ(watch.messages.size(), 1u) << watch.Messages();
+    EXPECT_EQ(watch.messages[0].rfind(kDataMessage, 0), 0u) << watch.Messages();
+    EXPECT_NE(watch.messages[0].find(L"\r\n[database disk image is malformed]"), std::wstring::npos)
+        << "the engine's text on a line of its own" << watch.Messages();
+    EXPECT_TRUE(Bytes(data_) == bytes) << "the data file stays as it was";
+}
 
 }  // namespace
