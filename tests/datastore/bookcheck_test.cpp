@@ -17,18 +17,6 @@ namespace {
 using testsupport::CheckDb;
 using testsupport::ScratchFolder;
 
-std::vector<std::wstring> Files(const std::wstring &pattern) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 std::vector<unsigned char> Bytes(const std::wstring &path) {
     std::vector<unsigned char> bytes;
     EXPECT_TRUE(testsupport::ReadFileBytes(path, &bytes));
@@ -52,7 +40,7 @@ TEST_F(BookCheck, StandardFilesAreConvertedOnlyWhenTheyAreBooks) {
     ASSERT_FALSE(fixtures.empty()) << "KORVANE_FIXTURES is not set";
     WCHAR temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    size_t copiesBefore = Files(std::wstring(temp) + L"kvb*").size();
+    size_t copiesBefore = testsupport::MatchingFiles(std::wstring(temp) + L"kvb*").size();
 
     ASSERT_TRUE(testsupport::CopyOneFile(fixtures + L"standard-1024.db", diary_));
     WCHAR aside[256];
@@ -71,7 +59,7 @@ TEST_F(BookCheck, StandardFilesAreConvertedOnlyWhenTheyAreBooks) {
     EXPECT_EQ(PrepareBookFile(Diary(), aside), kBookSetAside);
     EXPECT_FALSE(testsupport::FileExists(diary_));
     EXPECT_TRUE(Bytes(aside) == other) << "set aside with the bytes it came with";
-    EXPECT_EQ(Files(std::wstring(temp) + L"kvb*").size(), copiesBefore) << "the trial copy is gone";
+    EXPECT_EQ(testsupport::MatchingFiles(std::wstring(temp) + L"kvb*").size(), copiesBefore) << "the trial copy is gone";
 }
 
 // The set-aside name has the backup names' form beside the book; another

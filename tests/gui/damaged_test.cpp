@@ -48,17 +48,9 @@ std::string CaseName(const testing::TestParamInfo<DamageCase> &info) {
     return std::string(kTargets[info.param.target]) + "_" + kDamages[info.param.damage];
 }
 
-// Every file in the root of drive C whose name matches pattern ("*" and "?").
+// Every file in the root of drive C whose name matches pattern.
 std::vector<std::wstring> RootFiles(const std::wstring &pattern) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((L"C:\\" + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.push_back(data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
+    return testsupport::MatchingFiles(L"C:\\" + pattern);
 }
 
 void DeleteRootFile(const std::wstring &path) {
