@@ -124,7 +124,9 @@ class DamagedFilesBase : public testing::Test {
             DeleteRootFile(book);
             DeleteRootFile(std::wstring(book) + L"-journal");
         }
-        for (const std::wstring &name : RootFiles(L"* - DAMAGED *")) DeleteRootFile(L"C:\\" + name);
+        for (const wchar_t *kind : {L"* - DAMAGED *", L"* - BACKUP *"}) {
+            for (const std::wstring &name : RootFiles(kind)) DeleteRootFile(L"C:\\" + name);
+        }
     }
 
     std::wstring TargetPath(Target target) const { return target == kData ? data_ : kBookPaths[target]; }
@@ -222,6 +224,7 @@ class DamagedFilesBase : public testing::Test {
 
 class DamagedFiles : public DamagedFilesBase, public testing::WithParamInterface<DamageCase> {};
 class DamagedData : public DamagedFilesBase {};
+class SetAsideMessage : public DamagedFilesBase {};
 
 TEST_P(DamagedFiles, KeepsTheBytesAndSaysSoOnce) {
     const DamageCase c = GetParam();
@@ -347,6 +350,66 @@ TEST_F(DamagedData, ASearchThatMeetsDamagedDataSaysSoOnceAndEnds) {
     EXPECT_NE(watch.messages[0].find(L"\r\n[database disk image is malformed]"), std::wstring::npos)
         << "the engine's text on a line of its own" << watch.Messages();
     EXPECT_TRUE(Bytes(data_) == bytes) << "the data file stays as it was";
+}
+
+}  // namespace
+
+namespace {
+
+// A backup file of a book, its time of last writing daysAgo days back.
+void MakeBackup(const std::wstring &path, int daysAgo) {
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, std::vector<unsigned char>(2048, 0x42)));
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t;
+    t.LowPart = now.dwLowDateTime;
+    t.HighPart = now.dwHighDateTime;
+    t.QuadPart -= (ULONGLONG)daysAgo * 24 * 3600 * 10000000ULL;
+    FILETIME then = {t.LowPart, t.HighPart};
+    EXPECT_TRUE(SetFileTime(file, NULL, NULL, &then));
+    CloseHandle(file);
+}
+
+// The one message names the newest backup and how to bring it back, in
+// the language of the diary that start-up ends up with.
+TEST_F(SetAsideMessage, NamesTheNewestBackupInTheAgentsLanguage) {
+    MakeBackup(L"C:\\KorvaneDiary - BACKUP 2026-DEC-01 08_00_00.db", 1);
+    MakeBackup(L"C:\\KorvaneDiary - BACKUP 2026-NOV-30 08_00_00.db", 30);
+    Damage({kDiary, kRandomBytes});
+    ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
+    Watch malay;
+    malay.For(program_, 30000, true);
+    ASSERT_NE(malay.main, (HWND)NULL) << malay.Messages();
+    PostMessageW(malay.main, WM_CLOSE, 0, 0);
+    malay.For(program_, 10000, false);
+    ASSERT_EQ(malay.messages.size(), 1u) << malay.Messages();
+    EXPECT_EQ(malay.messages[0].rfind(L"KorvaneDiary.db telah rosak.", 0), 0u) << "the new diary speaks Malay";
+    EXPECT_NE(malay.messages[0].find(L"BackUp terbaru, \"c:\\KorvaneDiary - BACKUP 2026-DEC-01 08_00_00.db\", "
+                                     L"boleh dipulihkan dengan Guna Diary BackUp."),
+              std::wstring::npos)
+        << malay.Messages();
+
+    {
+        testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
+        ASSERT_EQ(diary.Exec("update PRS set C2 = '1' where C1 = 'B'"), SQLITE_OK);
+    }
+    MakeBackup(L"C:\\LastRemark - BACKUP 2026-DEC-02 09_00_00.db", 2);
+    Damage({kRemark, kCutToHalf});
+    ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
+    Watch english;
+    english.For(program_, 30000, true);
+    ASSERT_NE(english.main, (HWND)NULL) << english.Messages();
+    PostMessageW(english.main, WM_CLOSE, 0, 0);
+    english.For(program_, 10000, false);
+    ASSERT_EQ(english.messages.size(), 1u) << english.Messages();
+    EXPECT_EQ(english.messages[0].rfind(L"LastRemark.db was damaged. It has been kept, unchanged, as \"c:\\LastRemark - DAMAGED ", 0), 0u)
+        << english.Messages();
+    EXPECT_NE(english.messages[0].find(L" The newest backup, \"c:\\LastRemark - BACKUP 2026-DEC-02 09_00_00.db\", "
+                                       L"can be brought back with Import Remark."),
+              std::wstring::npos)
+        << english.Messages();
 }
 
 }  // namespace
