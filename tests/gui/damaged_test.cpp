@@ -30,7 +30,7 @@ const wchar_t kDataMessage[] = L"Data kenderaan yang dikehendaki (KorvaneData.db
 const wchar_t kDataMessageEnglish[] = L"The wanted-vehicle data (KorvaneData.db) is damaged.";
 
 enum Target { kInit, kDiary, kRemark, kData };
-enum Damage { kZeroBytes, kRandomBytes, kHeaderOverRandomPages, kCutToHalf, kStandardNotABook, kReadOnlyRandom };
+enum Damage { kZeroBytes, kRandomBytes, kHeaderOverRandomPages, kCutToHalf, kStandardNotABook, kReadOnlyDamaged };
 
 struct DamageCase {
     Target target;
@@ -44,7 +44,7 @@ const wchar_t *const kDamagedBases[] = {L"KorvaneInit - DAMAGED", L"KorvaneDiary
 std::string CaseName(const testing::TestParamInfo<DamageCase> &info) {
     static const char *const kTargets[] = {"Init", "Diary", "Remark", "Data"};
     static const char *const kDamages[] = {"ZeroBytes", "RandomBytes", "HeaderOverRandomPages",
-                                           "CutToHalf", "StandardNotABook", "ReadOnlyRandom"};
+                                           "CutToHalf", "StandardNotABook", "ReadOnlyDamaged"};
     return std::string(kTargets[info.param.target]) + "_" + kDamages[info.param.damage];
 }
 
@@ -164,11 +164,11 @@ class DamagedFilesBase : public testing::Test {
         case kZeroBytes:
             break;
         case kRandomBytes:
-        case kReadOnlyRandom:
             bytes.resize(8192);
             for (unsigned char &b : bytes) b = (unsigned char)random();
             break;
         case kHeaderOverRandomPages:
+        case kReadOnlyDamaged:  // damage that only the engine finds
             MakeSound(c.target);
             EXPECT_TRUE(testsupport::ReadFileBytes(path, &bytes));
             EXPECT_GT(bytes.size(), 1024u);
@@ -189,7 +189,7 @@ class DamagedFilesBase : public testing::Test {
         }
         DeleteRootFile(path);
         EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes));
-        if (c.damage == kReadOnlyRandom) {
+        if (c.damage == kReadOnlyDamaged) {
             EXPECT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
         }
         return bytes;
@@ -242,7 +242,7 @@ TEST_P(DamagedFiles, KeepsTheBytesAndSaysSoOnce) {
         EXPECT_NE(watch.messages[0].find(kDataMessageEnglish), std::wstring::npos) << "both languages";
         EXPECT_TRUE(Bytes(data_) == damaged) << "the data file stays as it was";
         DWORD attributes = GetFileAttributesW(data_.c_str());
-        EXPECT_EQ((attributes & FILE_ATTRIBUTE_READONLY) != 0, c.damage == kReadOnlyRandom);
+        EXPECT_EQ((attributes & FILE_ATTRIBUTE_READONLY) != 0, c.damage == kReadOnlyDamaged);
         return;
     }
 
@@ -279,7 +279,7 @@ std::vector<DamageCase> AllCases() {
     std::vector<DamageCase> cases;
     for (Target t : {kInit, kDiary, kRemark, kData}) {
         for (Damage d : {kZeroBytes, kRandomBytes, kHeaderOverRandomPages, kCutToHalf, kStandardNotABook,
-                         kReadOnlyRandom}) {
+                         kReadOnlyDamaged}) {
             cases.push_back({t, d});
         }
     }
