@@ -36,10 +36,14 @@ enum BookState {
 //     is neither the program's nor (with convertStandard) the standard one,
 //     it is shorter than its header says, it does not open, PRAGMA
 //     quick_check fails, or its settings table (and VLS) is missing. It is
-//     renamed to "c:\<damagedBase> YYYY-MON-DD hh_mm_ss.db" (" (2)" and so
-//     on before ".db" when that name is taken) with its journal beside it,
-//     its bytes untouched; the new name goes to setAside (setAsideChars)
-//     and kBookSetAside is returned, or kBookStuck when it cannot be moved.
+//     renamed, in its own folder, to "<damagedBase> YYYY-MON-DD hh_mm_ss.db"
+//     (" (2)" and so on before ".db" when that name is taken) with its
+//     journal beside it, its bytes untouched; the new path goes to setAside
+//     (setAsideChars) and kBookSetAside is returned, or kBookStuck when it
+//     cannot be moved;
+//   - anything else, a file that cannot be read or a check that fails for
+//     a reason other than damage (a lock, a read error) included:
+//     kBookReady, and the usual road takes it as before.
 //
 // A standard file is checked on a converted copy in the temporary folder
 // first; only when the copy is sound is the book converted in place
