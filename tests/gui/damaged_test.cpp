@@ -224,7 +224,21 @@ class DamagedFilesBase : public testing::Test {
 
 class DamagedFiles : public DamagedFilesBase, public testing::WithParamInterface<DamageCase> {};
 class DamagedData : public DamagedFilesBase {};
-class SetAsideMessage : public DamagedFilesBase {};
+class SetAsideMessage : public DamagedFilesBase {
+  protected:
+    // Starts the program, answers its boxes until the main window is up,
+    // closes it, and returns the one message it showed ("" unless one).
+    std::wstring MessageOfOneStart() {
+        Watch watch;
+        EXPECT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
+        watch.For(program_, 30000, true);
+        EXPECT_NE(watch.main, (HWND)NULL) << watch.Messages();
+        PostMessageW(watch.main, WM_CLOSE, 0, 0);
+        watch.For(program_, 10000, false);
+        EXPECT_EQ(watch.messages.size(), 1u) << watch.Messages();
+        return watch.messages.size() == 1u ? watch.messages[0] : std::wstring();
+    }
+};
 
 TEST_P(DamagedFiles, KeepsTheBytesAndSaysSoOnce) {
     const DamageCase c = GetParam();
@@ -378,18 +392,12 @@ TEST_F(SetAsideMessage, NamesTheNewestBackupInTheAgentsLanguage) {
     MakeBackup(L"C:\\KorvaneDiary - BACKUP 2026-DEC-01 08_00_00.db", 1);
     MakeBackup(L"C:\\KorvaneDiary - BACKUP 2026-NOV-30 08_00_00.db", 30);
     Damage({kDiary, kRandomBytes});
-    ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
-    Watch malay;
-    malay.For(program_, 30000, true);
-    ASSERT_NE(malay.main, (HWND)NULL) << malay.Messages();
-    PostMessageW(malay.main, WM_CLOSE, 0, 0);
-    malay.For(program_, 10000, false);
-    ASSERT_EQ(malay.messages.size(), 1u) << malay.Messages();
-    EXPECT_EQ(malay.messages[0].rfind(L"KorvaneDiary.db telah rosak.", 0), 0u) << "the new diary speaks Malay";
-    EXPECT_NE(malay.messages[0].find(L"BackUp terbaru, \"c:\\KorvaneDiary - BACKUP 2026-DEC-01 08_00_00.db\", "
-                                     L"boleh dipulihkan dengan Guna Diary BackUp."),
+    std::wstring malay = MessageOfOneStart();
+    EXPECT_EQ(malay.rfind(L"KorvaneDiary.db telah rosak.", 0), 0u) << "the new diary speaks Malay";
+    EXPECT_NE(malay.find(L"BackUp terbaru, \"c:\\KorvaneDiary - BACKUP 2026-DEC-01 08_00_00.db\", "
+                         L"boleh dipulihkan dengan Guna Diary BackUp."),
               std::wstring::npos)
-        << malay.Messages();
+        << testsupport::Utf8(malay);
 
     {
         testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
@@ -397,19 +405,13 @@ TEST_F(SetAsideMessage, NamesTheNewestBackupInTheAgentsLanguage) {
     }
     MakeBackup(L"C:\\LastRemark - BACKUP 2026-DEC-02 09_00_00.db", 2);
     Damage({kRemark, kCutToHalf});
-    ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
-    Watch english;
-    english.For(program_, 30000, true);
-    ASSERT_NE(english.main, (HWND)NULL) << english.Messages();
-    PostMessageW(english.main, WM_CLOSE, 0, 0);
-    english.For(program_, 10000, false);
-    ASSERT_EQ(english.messages.size(), 1u) << english.Messages();
-    EXPECT_EQ(english.messages[0].rfind(L"LastRemark.db was damaged. It has been kept, unchanged, as \"c:\\LastRemark - DAMAGED ", 0), 0u)
-        << english.Messages();
-    EXPECT_NE(english.messages[0].find(L" The newest backup, \"c:\\LastRemark - BACKUP 2026-DEC-02 09_00_00.db\", "
-                                       L"can be brought back with Import Remark."),
+    std::wstring english = MessageOfOneStart();
+    EXPECT_EQ(english.rfind(L"LastRemark.db was damaged. It has been kept, unchanged, as \"c:\\LastRemark - DAMAGED ", 0), 0u)
+        << testsupport::Utf8(english);
+    EXPECT_NE(english.find(L" The newest backup, \"c:\\LastRemark - BACKUP 2026-DEC-02 09_00_00.db\", "
+                           L"can be brought back with Import Remark."),
               std::wstring::npos)
-        << english.Messages();
+        << testsupport::Utf8(english);
 }
 
 }  // namespace
