@@ -6,6 +6,7 @@
 #include <string.h>
 #include <strsafe.h>
 
+#include "bookcheck.h"
 #include "datastore.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
@@ -404,6 +405,10 @@ int SelectSql(sqlite3 *db, const WCHAR *statement, int mode) {
         AnsiToWide(error != NULL ? error : sqlite3_errstr(rc), text, ARRAYSIZE(text));
         sqlite3_free(error);
         if (SelectAborted) return SQLITE_ABORT;  // its statement's failure has been shown
+        if (db == DataDb && IsDamagedFileCode(rc)) {
+            StopForDamagedData(text);  // the agent's words; the program ends
+            return rc;
+        }
         StringCchPrintfW(StatementText, ARRAYSIZE(StatementText), L"Error in select statement:[%ls].\n",
                          text);
         ShowMessageBox(MainWindow, StatementText, L"select_stmt", MB_ICONINFORMATION);

@@ -105,7 +105,9 @@ int ExecInTransaction(sqlite3 **db, const WCHAR *statement);
 // statement:[%S].\n" (caption "select_stmt") and returns its code; the
 // targets keep what the rows before the failure delivered. A select stopped
 // by a failed statement in its own row handling (SelectAborted) returns
-// SQLITE_ABORT without a second message. After a successful plate search
+// SQLITE_ABORT without a second message. A select on DataDb that meets a
+// damaged file (IsDamagedFileCode) shows StopForDamagedData's message in
+// place of the technical one, and the program ends. After a successful plate search
 // (mode 0) the hit count is shown, or the not-found row is logged; after a
 // remark hit (mode 52) the beep rule applies.
 int SelectSql(sqlite3 *db, const WCHAR *statement, int mode);

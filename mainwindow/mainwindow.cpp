@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 
+#include "bookcheck.h"
 #include "books.h"
 #include "cipher.h"
 #include "datastore.h"
@@ -36,16 +37,23 @@ namespace {
 bool ShutdownDone;
 
 const WCHAR kDataFileName[] = L"KorvaneData.db";
+const WCHAR kInitFileName[] = L"KorvaneInit.db";
 const WCHAR kDiaryFileName[] = L"KorvaneDiary.db";
 const WCHAR kRemarkFileName[] = L"LastRemark.db";
 const double kProgramVersion = 14.9;
 
+// The books as start-up checks them before opening them.
+const BookFile kInitBook = {InitDbPath, L"KorvaneInit - DAMAGED", "PRI", false, false};
+const BookFile kDiaryBook = {DiaryDbPath, L"KorvaneDiary - DAMAGED", "PRS", true, true};
+const BookFile kRemarkBook = {RemarkDbPath, L"LastRemark - DAMAGED", "PRS", true, true};
+
 // ---- Start-up --------------------------------------------------------------------
 
 // Shows a start-up failure and destroys the main window; its WM_DESTROY
-// runs the shutdown and posts WM_QUIT. Returns false for the caller to
-// hand on.
+// runs the shutdown and posts WM_QUIT. Books set aside before are told
+// first. Returns false for the caller to hand on.
 bool StopStartUp(HWND window, const WCHAR *text, const WCHAR *caption, UINT icon) {
+    ShowSetAsideNotice(window);
     ShowMessageBox(window, text, caption, MB_OK | icon);
     DestroyWindow(window);
     return false;
@@ -95,6 +103,16 @@ void OpenBook(const WCHAR *path, sqlite3 **db) {
     }
 }
 
+// Ends start-up for a damaged data file, which stays as it was found.
+bool StopDamagedData(const char *detail) {
+    WCHAR text[kTextChars];
+    AnsiToWide(detail, text, ARRAYSIZE(text));
+    StopForDamagedData(text);
+    return false;
+}
+
+// The data file is checked as far as a search needs it: its header before
+// anything touches it, then its schema, its lookup index and a lookup.
 bool OpenDataDatabase(HWND window) {
     if (!FileExists(DataDbPath)) {
         WCHAR text[kTextChars];
@@ -102,18 +120,36 @@ bool OpenDataDatabase(HWND window) {
                          kDataFileName);
         return StopStartUp(window, text, UseEnglish ? L"Error" : L"Masaalah", MB_ICONHAND);
     }
+    char detail[kTextChars];
+    if (IsDamagedFileCode(CheckDataFileHeader(DataDbPath, detail, sizeof detail))) return StopDamagedData(detail);
+    DWORD attributes = GetFileAttributesW(DataDbPath);
     ClearReadOnlyAttribute(DataDbPath);
     OpenBook(DataDbPath, &DataDb);
     if (DataDb == NULL) return StopCouldNotOpen(window, kDataFileName);
+    if (IsDamagedFileCode(CheckDataConnection(DataDb, detail, sizeof detail))) {
+        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(DataDbPath, attributes);
+        return StopDamagedData(detail);
+    }
     SetUpDataBookReads(DataDb);
     return true;
 }
 
+// Checks a book before it is opened (PrepareBookFile): an empty one is
+// made afresh, a damaged one set aside and noted for the agent. Returns
+// the book's state; kBookStuck has stopped start-up.
+int PrepareStartBook(HWND window, const BookFile &book, int which, const WCHAR *name) {
+    int state = PrepareBookFile(book, SetAsidePaths[which]);
+    if (state == kBookStuck) StopCouldNotOpen(window, name);
+    return state;
+}
+
 bool OpenInitDatabase(HWND window) {
-    if (!FileExists(InitDbPath)) {
-        CreateInitDatabase(window);
-    } else {
+    int state = PrepareStartBook(window, kInitBook, kStartInit, kInitFileName);
+    if (state == kBookStuck) return false;
+    if (state == kBookReady) {
         OpenBook(InitDbPath, &InitDb);
+    } else {
+        CreateInitDatabase(window);
     }
     if (!Alive(window)) return false;
     ZeroMemory(DiaryStoragePlace, sizeof DiaryStoragePlace);
@@ -122,8 +158,9 @@ bool OpenInitDatabase(HWND window) {
 }
 
 bool OpenDiaryDatabase(HWND window) {
-    if (FileExists(DiaryDbPath)) {
-        ConvertToProgramDatabase(DiaryDbPath);
+    int state = PrepareStartBook(window, kDiaryBook, kStartDiary, kDiaryFileName);
+    if (state == kBookStuck) return false;
+    if (state == kBookReady) {
         OpenBook(DiaryDbPath, &DiaryDb);
     } else {
         CreateDiaryDatabase(window);
@@ -145,6 +182,7 @@ bool ReadDataSettings(HWND window) {
     SelectSql(DataDb, L"select C2 from PRD where C1 ='DV'", kModeDataVersion);
     SelectSql(DataDb, L"select C2 from PRD where C1 ='DVR'", kModeDataVersionUpdate);
     SelectSql(DataDb, L"select C2 from PRD where C1 ='CE'", kModeRequiredVersion);
+    if (!Alive(window)) return false;
     if (RequiredProgramVersion > kProgramVersion) {
         return StopStartUp(window,
                            UseEnglish ? L"Please update your Korvane Software, it is already obsolete."
@@ -170,8 +208,9 @@ void ReadDiarySettings() {
 }
 
 bool OpenRemarkDatabase(HWND window) {
-    if (FileExists(RemarkDbPath)) {
-        ConvertToProgramDatabase(RemarkDbPath);
+    int state = PrepareStartBook(window, kRemarkBook, kStartRemark, kRemarkFileName);
+    if (state == kBookStuck) return false;
+    if (state == kBookReady) {
         OpenBook(RemarkDbPath, &RemarkDb);
     } else {
         CreateRemarkDatabase(window);
@@ -224,6 +263,8 @@ LRESULT MainWindow_OnCreate(HWND window) {
     MainWindow = window;
     ShutdownDone = false;
     StatementFailureEnding = 0;
+    DamagedDataShown = 0;
+    for (WCHAR *path : SetAsidePaths) path[0] = 0;
     CenterWindowOnScreen(window);
     CreateMainFonts();
     KeyCipherContexts();
@@ -237,6 +278,7 @@ LRESULT MainWindow_OnCreate(HWND window) {
     }
     ReadDiarySettings();
     if (!Alive(window) || !OpenRemarkDatabase(window)) return 0;
+    ShowSetAsideNotice(window);
 
     LoadButtonIcons();
     CreateMainControls(window);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "datastore.h"
 #include "sqlite3.h"
 
 // winmain.cpp
@@ -128,6 +129,21 @@ extern HWND LocationEdit;       // EDIT 12004, the current location; NULL until 
 // Returns the main window's control with that id, NULL when the main window
 // or the control does not exist; every use is then a harmless no-op.
 HWND MainControl(int id);
+
+// damagedfiles.cpp: damaged books and data met on the start-up road.
+enum StartBook { kStartInit, kStartDiary, kStartRemark, kStartBookCount };
+extern WCHAR SetAsidePaths[kStartBookCount][kPathChars];  // books set aside at start-up, not yet told; "" none
+extern int DamagedDataShown;  // 1 once the damaged-data message was shown; start-up clears it
+
+// Tells the agent, in one message in UseEnglish's language, which books
+// were set aside (SetAsidePaths) and where their newest backup lies, then
+// forgets them. Shows nothing when none was.
+void ShowSetAsideNotice(HWND owner);
+// The data file is damaged: shows, once, the message in both languages that
+// it must be copied again from the pen drive, with detail (the engine's
+// text) on its last line, and destroys the main window, which ends the
+// program. Books set aside before are told first.
+void StopForDamagedData(const WCHAR *detail);
 
 // msgbox.cpp
 // Every message box of the program goes through ShowMessageBox; tests set

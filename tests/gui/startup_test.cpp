@@ -46,10 +46,8 @@ class Startup : public testing::Test {
     }
 
     static void MakeDataFile(const std::wstring &path) {
-        sqlite3 *db = NULL;
-        ASSERT_EQ(sqlite3_open(testsupport::Utf8(path).c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, "create table PRD (C1 text, C2 text)", NULL, NULL, NULL), SQLITE_OK);
-        sqlite3_close(db);
+        std::string error;
+        ASSERT_EQ(datatool::MakeDataFile(path.c_str(), 20, 1, &error), 0) << error;
     }
 
     HWND StartAndWait(driver::Program *program) {

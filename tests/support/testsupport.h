@@ -75,6 +75,9 @@ bool ReadFileBytes(const std::wstring &path, std::vector<unsigned char> *bytes);
 bool WriteFileBytes(const std::wstring &path, const std::vector<unsigned char> &bytes);
 bool CopyOneFile(const std::wstring &from, const std::wstring &to);
 bool FileExists(const std::wstring &path);
+// The names (without folder) of the files that match pattern, a path whose
+// last part may hold "*" and "?".
+std::vector<std::wstring> MatchingFiles(const std::wstring &pattern);
 
 // UTF-8 text of a wide text, for engine calls and messages.
 std::string Utf8(const std::wstring &text);
