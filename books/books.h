@@ -68,6 +68,10 @@ extern int QuitExitCode;        // the wParam of that WM_QUIT
 void RepostTakenQuit(void);
 
 // followup.cpp
+typedef void (*LocalTimeFn)(SYSTEMTIME *now);
+extern LocalTimeFn LocalTimeHook;  // null: GetLocalTime; tests set the agent's clock
+// Formats the due-follow-up query for the local date of now into out.
+void FormatDueQuery(WCHAR *out, size_t outChars, const SYSTEMTIME *now);
 // Opens the FollowUp window modally over owner; it lists the follow-ups
 // that are due by the local date and closes itself when there are none.
 void ShowFollowUpWindow(HWND owner);
