@@ -78,9 +78,34 @@ void ShowFollowUpWindow(HWND owner);
 INT_PTR CALLBACK FollowUpDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // remarkwindow.cpp
+extern HBRUSH RemarkFaceBrush;  // COLOR_3DFACE behind the Remark window's coloured labels
+extern HFONT RemarkEntryFont;   // Arial 20 of the Remark window's fields
+extern HFONT RemarkLabelFont;   // Arial 16 of its labels
 // Opens the Remark window modally over owner, once its password is right.
 void ShowRemarkWindow(HWND owner);
 INT_PTR CALLBACK RemarkDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+// Empties the Remark window's plate, arrears, last payment, bank and
+// remark fields; the saved-at label and the follow-up fields stay.
+void ClearRemarkWindowFields(void);
+// Fills the Remark window's fields from row of its list.
+void RemarkRowToFields(int row);
+// Shows the row count of the Remark window's list in its count label.
+void ShowRemarkCount(int count);
+
+// remarkcommands.cpp: the Remark window's delete and print commands.
+extern const WCHAR kPrintOutPath[];  // "c:\KorvanePrintOut.txt"
+void RemarkDeleteThisRow(HWND dialog);
+void RemarkDeleteThisPage(HWND dialog);
+void RemarkDeleteAll(HWND dialog);
+void RemarkDeleteBefore(HWND dialog);
+// Print This Page (allRows false) and Print All: writes the print-out and
+// opens it with the shell once it is complete.
+void RemarkPrint(HWND dialog, bool allRows);
+// Formats one print-out row of the seven cells into line (lineChars), each
+// but the last padded to its width and followed by "|", the last by CR LF;
+// a cell longer than its width is not cut. Returns false when it does not
+// fit.
+bool FormatPrintRow(const WCHAR *const cells[7], WCHAR *line, size_t lineChars);
 
 // Removes from the remark book the plates that are no longer wanted (VLC),
 // while the remark book's 'CLF' is not '1'.
