@@ -18,17 +18,6 @@ namespace {
 const WCHAR *const kMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
                                   L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
 
-// count characters of text from offset, cut at its end.
-void Piece(WCHAR *out, size_t outChars, const WCHAR *text, size_t offset, size_t count) {
-    size_t length = wcslen(text);
-    out[0] = 0;
-    if (offset >= length) return;
-    if (count > length - offset) count = length - offset;
-    if (count >= outChars) count = outChars - 1;
-    memcpy(out, text + offset, count * sizeof(WCHAR));
-    out[count] = 0;
-}
-
 void DecodeCell(const char *cell, WCHAR *out, size_t outChars) {
     WCHAR plain[kPlainBytes];
     DecodeField(LocalCipher, cell != NULL ? cell : "", plain);
@@ -81,9 +70,9 @@ bool RemarkCellText(int row, int subItem, bool dayMonthYear, WCHAR *out, size_t 
             break;
         }
         WCHAR day[4], month[4], year[8];
-        Piece(day, ARRAYSIZE(day), stored, 8, 2);
-        Piece(month, ARRAYSIZE(month), stored, 5, 2);
-        Piece(year, ARRAYSIZE(year), stored, 0, 4);
+        TextPiece(day, ARRAYSIZE(day), stored, 8, 2);
+        TextPiece(month, ARRAYSIZE(month), stored, 5, 2);
+        TextPiece(year, ARRAYSIZE(year), stored, 0, 4);
         const WCHAR *name = month[0] == 0 ? L"XXX" : month;
         int number = _wtoi(month);
         if (wcslen(month) == 2 && number >= 1 && number <= 12) name = kMonths[number - 1];
@@ -121,9 +110,9 @@ void FillDateFields(HWND dialog, int day, int month, int year, const WCHAR *text
         return;
     }
     WCHAR part[8];
-    Piece(part, ARRAYSIZE(part), text, iso ? 8 : 0, 2);
+    TextPiece(part, ARRAYSIZE(part), text, iso ? 8 : 0, 2);
     SetDlgItemTextW(dialog, day, part);
-    Piece(part, ARRAYSIZE(part), text, iso ? 5 : 3, iso ? 2 : 3);
+    TextPiece(part, ARRAYSIZE(part), text, iso ? 5 : 3, iso ? 2 : 3);
     for (int m = 1; m <= 12 && part[0] != 0; m++) {
         WCHAR number[4];
         StringCchPrintfW(number, ARRAYSIZE(number), L"%02d", m);
@@ -132,7 +121,7 @@ void FillDateFields(HWND dialog, int day, int month, int year, const WCHAR *text
             break;
         }
     }
-    Piece(part, ARRAYSIZE(part), text, iso ? 0 : 7, 4);
+    TextPiece(part, ARRAYSIZE(part), text, iso ? 0 : 7, 4);
     SetDlgItemTextW(dialog, year, part);
 }
 

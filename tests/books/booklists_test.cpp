@@ -5,6 +5,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include <string>
 #include <vector>
 
 #include "books.h"
@@ -138,6 +141,16 @@ TEST(ListColourTest, DiaryLocationBandsFollowChangesOfLocation) {
     }
     EXPECT_EQ(LocationBandFlag, 0) << "the band state lives on after the paint";
     EXPECT_STREQ(LocationBandText, L"Klang");
+}
+
+TEST(ListQueryTest, AQueryThatDoesNotFitIsRefusedNotCut) {
+    ASSERT_TRUE(SetListQuery(L"select *,rowid from VLS order by C6 desc"));
+    std::wstring longQuery = L"select *,rowid from VLS where C5 = '" + std::wstring(kListQueryBytes, L'A') + L"'";
+    EXPECT_FALSE(SetListQuery(longQuery.c_str()));
+    EXPECT_STREQ(CurrentListQuery, "select *,rowid from VLS order by C6 desc");
+    std::wstring fits = L"select *,rowid from VLS where C5 = '" + std::wstring(1000, L'A') + L"'";
+    EXPECT_TRUE(SetListQuery(fits.c_str())) << "a filtered query with a long quoted text";
+    EXPECT_EQ(strlen(CurrentListQuery), fits.size());
 }
 
 TEST(ListKeysTest, DeleteAndF4ClickTheRowButtonOtherKeysReachTheList) {

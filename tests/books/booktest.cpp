@@ -5,6 +5,7 @@
 
 #include "cipher.h"
 #include "datastore.h"
+#include "mainwindow.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
@@ -45,6 +46,13 @@ void AddRemark(const std::wstring &plate, const std::wstring &savedAt, const std
 int AnswerMessage(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type) {
     live::RecordMessage(owner, text, caption, type);
     return (type & MB_YESNO) == MB_YESNO ? QuestionAnswer : IDOK;
+}
+
+void BookWindowTest::SetUp() {
+    LiveMainWindow::SetUp();
+    MessageBoxHook = AnswerMessage;
+    QuestionAnswer = IDYES;
+    UseEnglish = 1;
 }
 
 void ClickRow(HWND dialog, HWND list, int row) {

@@ -24,6 +24,13 @@ extern int QuestionAnswer;  // IDYES or IDNO
 // Records every message box in live::Shown and answers questions.
 int AnswerMessage(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type);
 
+// The live main window in English, with message boxes recorded and
+// questions answered by QuestionAnswer (Yes at the start of each test).
+class BookWindowTest : public live::LiveMainWindow {
+  protected:
+    void SetUp() override;
+};
+
 // Selects row of list (single selection) and sends the dialog the list's
 // NM_CLICK, as a click on the row does.
 void ClickRow(HWND dialog, HWND list, int row);

@@ -16,18 +16,15 @@ using booktest::IsoDate;
 SYSTEMTIME AgentClock;
 void AgentTime(SYSTEMTIME *now) { *now = AgentClock; }
 
-class FollowUpWindow : public live::LiveMainWindow {
+class FollowUpWindow : public booktest::BookWindowTest {
   protected:
     void SetUp() override {
-        LiveMainWindow::SetUp();
-        MessageBoxHook = booktest::AnswerMessage;
-        booktest::QuestionAnswer = IDYES;
-        UseEnglish = 1;
+        BookWindowTest::SetUp();
         GetSystemTime(&utcNow_);
     }
     void TearDown() override {
         LocalTimeHook = NULL;
-        LiveMainWindow::TearDown();
+        BookWindowTest::TearDown();
     }
     // Opens the window as start-up does; act runs once it is up.
     bool Open(const std::function<void(HWND)> &act) {

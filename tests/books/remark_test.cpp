@@ -32,13 +32,10 @@ int DiskFullOnDelete(const WCHAR *statement) {
     return wcsncmp(statement, L"DELETE", 6) == 0 ? SQLITE_FULL : SQLITE_OK;
 }
 
-class RemarkWindow : public live::LiveMainWindow {
+class RemarkWindow : public booktest::BookWindowTest {
   protected:
     void SetUp() override {
-        LiveMainWindow::SetUp();
-        MessageBoxHook = booktest::AnswerMessage;
-        booktest::QuestionAnswer = IDYES;
-        UseEnglish = 1;
+        BookWindowTest::SetUp();
         ShellOpens = 0;
         ShellOpenHook = RecordShellOpen;
         DeleteFileW(kPrintOutPath);
@@ -50,7 +47,7 @@ class RemarkWindow : public live::LiveMainWindow {
         JobStatementHook = NULL;
         DeleteFileW(kPrintOutPath);
         RemoveDirectoryW(kPrintOutPath);
-        LiveMainWindow::TearDown();
+        BookWindowTest::TearDown();
     }
     bool Open(const std::function<void(HWND)> &act) {
         return live::RunModal(L"Korvane Remark", [] { ShowRemarkWindow(MainWindow); }, act);
@@ -187,6 +184,75 @@ TEST_F(RemarkWindow, DeleteBeforeKeepsTheMonthItNamesAndBacksUpFirst) {
     testsupport::CheckDb backup(RemarkBackupPath);
     EXPECT_EQ(backup.Count("VLS"), 2) << "the backup holds the book as it was";
     DeleteFileW(RemarkBackupPath);
+}
+
+TEST_F(RemarkWindow, DeleteRowRefillsFromTheNextRowDeletePageTakesTheVisibleRows) {
+    for (int i = 0; i < 60; i++) {
+        WCHAR plate[16], saved[32];
+        swprintf(plate, 16, L"ROW%02d", i);
+        swprintf(saved, 32, L"2026-01-01 10:%02d:00", 59 - i);  // ROW00 is the newest
+        booktest::AddRemark(plate, saved, L"NULL");
+    }
+    std::wstring refilled, countAfterRow;
+    int perPage = 0, itemsAfterPage = 0;
+    std::vector<std::wstring> pagePlates;
+    EXPECT_TRUE(Open([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_REMARK_LIST);
+        booktest::Click(dialog, IDC_RM_SHOW);
+        booktest::ClickRow(dialog, list, 1);
+        SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);  // presses Delete This Row
+        refilled = booktest::Text(dialog, IDC_RM_PLATE);
+        countAfterRow = booktest::Text(dialog, IDC_RM_COUNT);
+        SendMessageW(list, LVM_ENSUREVISIBLE, 20, FALSE);
+        int top = (int)SendMessageW(list, LVM_GETTOPINDEX, 0, 0);
+        perPage = (int)SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0);
+        for (int row = top; row < top + perPage && row < 59; row++) pagePlates.push_back(booktest::Cell(list, row, 2));
+        booktest::Click(dialog, IDC_RM_DELETE_PAGE);
+        itemsAfterPage = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_EQ(refilled, L"ROW02") << "the row that moved up into the deleted one's place";
+    EXPECT_EQ(countAfterRow, L"59 rows");
+    EXPECT_TRUE(booktest::RemarkRow(L"ROW01").empty());
+    ASSERT_GT(perPage, 0);
+    ASSERT_FALSE(pagePlates.empty());
+    EXPECT_EQ(itemsAfterPage, 59 - (int)pagePlates.size());
+    for (const std::wstring &plate : pagePlates) EXPECT_TRUE(booktest::RemarkRow(plate).empty()) << testsupport::Utf8(plate);
+    EXPECT_EQ(live::CountRows(live::kRemarkBook, "select 1 from VLS"), itemsAfterPage);
+}
+
+TEST_F(RemarkWindow, FieldFiltersAndTheirFocusMoves) {
+    struct Case {
+        int field;
+        const wchar_t *typed;
+        const wchar_t *kept;
+    };
+    const Case kCases[] = {
+        {IDC_RM_ARREARS, L"1a.2|", L"1.2"},
+        {IDC_RM_LASTPAY_DAY, L"0x7", L"07"},
+        {IDC_RM_LASTPAY_YEAR, L"20.19", L"2019"},
+        {IDC_RM_BANK, L"D'CRUZ|BANK", L"DCRUZBANK"},
+        {IDC_RM_FOLLOWUP_DAY, L"3-1", L"31"},
+    };
+    std::vector<std::wstring> kept;
+    int month = -1;
+    HWND focusAfterYearTab = NULL, bankField = NULL;
+    EXPECT_TRUE(Open([&](HWND dialog) {
+        for (const Case &c : kCases) {
+            HWND field = GetDlgItem(dialog, c.field);
+            for (const wchar_t *p = c.typed; *p; p++) SendMessageW(field, WM_CHAR, *p, 0);
+            kept.push_back(booktest::Text(dialog, c.field));
+        }
+        SendMessageW(GetDlgItem(dialog, IDC_RM_FOLLOWUP_MONTH), WM_CHAR, L'7', 0);
+        month = (int)SendDlgItemMessageW(dialog, IDC_RM_FOLLOWUP_MONTH, CB_GETCURSEL, 0, 0);
+        SendMessageW(GetDlgItem(dialog, IDC_RM_FOLLOWUP_YEAR), WM_CHAR, L'\t', 0);
+        focusAfterYearTab = GetFocus();
+        bankField = GetDlgItem(dialog, IDC_RM_BANK);
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }));
+    for (size_t i = 0; i < ARRAYSIZE(kCases); i++) EXPECT_EQ(kept[i], kCases[i].kept) << "field " << kCases[i].field;
+    EXPECT_EQ(month, 7);
+    EXPECT_EQ(focusAfterYearTab, bankField) << "from the follow-up year back to the bank";
 }
 
 TEST_F(RemarkWindow, PrintOutByteForByte) {
