@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <strsafe.h>
 #include <wchar.h>
 
 #include "books.h"
@@ -74,6 +75,15 @@ bool SetListQuery(const WCHAR *query) {
     if (!WideToAnsi(query, ansi, sizeof ansi)) return false;
     memcpy(CurrentListQuery, ansi, sizeof ansi);
     return true;
+}
+
+void SetRowCountText(HWND label, int count) {
+    WCHAR text[64];
+    if (UseEnglish)
+        StringCchPrintfW(text, ARRAYSIZE(text), count <= 1 ? L"%d row" : L"%d rows", count);
+    else
+        StringCchPrintfW(text, ARRAYSIZE(text), L"%d baris", count);
+    SetWindowTextW(label, text);
 }
 
 void NewRemarkRowCache(void) {

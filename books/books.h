@@ -30,6 +30,10 @@ extern WCHAR LocationBandText[256];             // the Location of the last band
 // it unchanged, when the query does not fit.
 bool SetListQuery(const WCHAR *query);
 
+// The row count of a book list into its label: "%d row" (1 or less) or
+// "%d rows" in English, "%d baris" in Malay.
+void SetRowCountText(HWND label, int count);
+
 // Replaces RemarkRowCache with a new cache over the remark book.
 void NewRemarkRowCache(void);
 

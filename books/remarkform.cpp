@@ -144,15 +144,6 @@ void FillRemarkFields(HWND dialog, HWND list, int row, const RemarkFormIds &ids,
     SetDlgItemTextW(dialog, ids.remark, cell);
 }
 
-void SetRowCountText(HWND label, int count) {
-    WCHAR text[64];
-    if (UseEnglish)
-        StringCchPrintfW(text, ARRAYSIZE(text), count <= 1 ? L"%d row" : L"%d rows", count);
-    else
-        StringCchPrintfW(text, ARRAYSIZE(text), L"%d baris", count);
-    SetWindowTextW(label, text);
-}
-
 int SaveRemarkForm(HWND dialog, const RemarkFormIds &ids) {
     WCHAR plate[kTextChars];
     GetDlgItemTextW(dialog, ids.plate, plate, ARRAYSIZE(plate));

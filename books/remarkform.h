@@ -44,9 +44,6 @@ void FillDateFields(HWND dialog, int day, int month, int year, const WCHAR *text
 // FollowUp cell is read as "DD Mon YYYY" or, when isoFollowUp, as stored.
 void FillRemarkFields(HWND dialog, HWND list, int row, const RemarkFormIds &ids, bool isoFollowUp);
 
-// The count label: "%d row" / "%d rows" / "%d baris".
-void SetRowCountText(HWND label, int count);
-
 // Saves the fields of ids back to the remark row of their plate, with the
 // date checks of the remark fields (a fault is shown and saves nothing), in
 // one job transaction with the 'CLF' reset; never inserts a row. Returns 1

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <strsafe.h>
 
+#include "books.h"
 #include "datastore.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
@@ -250,13 +251,7 @@ void CopyPlainSlots(int columnCount, char **values, int count) {
 void ShowDiaryRowCount(int count) {
     DiaryList.ListViewBoxSetItemCount(count);
     HWND label = DiaryWindowControl(kDiaryRowCountLabel);
-    if (label == NULL) return;
-    WCHAR text[64];
-    if (UseEnglish)
-        StringCchPrintfW(text, ARRAYSIZE(text), count <= 1 ? L"%d row" : L"%d rows", count);
-    else
-        StringCchPrintfW(text, ARRAYSIZE(text), L"%d baris", count);
-    SetWindowTextW(label, text);
+    if (label != NULL) SetRowCountText(label, count);
 }
 
 // After a plate search with hits: the hit count, the result box, the beep.

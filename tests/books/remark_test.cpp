@@ -255,6 +255,23 @@ TEST_F(RemarkWindow, FieldFiltersAndTheirFocusMoves) {
     EXPECT_EQ(focusAfterYearTab, bankField) << "from the follow-up year back to the bank";
 }
 
+// While a job runs (and pumps), no second command starts.
+TEST_F(RemarkWindow, CommandsWaitForTheRunningJob) {
+    booktest::AddRemark(L"KEEP1", L"2026-01-01 10:00:00", L"NULL");
+    std::wstring count;
+    EXPECT_TRUE(Open([&](HWND dialog) {
+        BookJobBusy = 1;
+        for (int id : {IDC_RM_SHOW, IDC_RM_DELETE_ALL, IDC_RM_DELETE_PAGE, IDC_RM_PRINT_ALL}) booktest::Click(dialog, id);
+        count = booktest::Text(dialog, IDC_RM_COUNT);
+        BookJobBusy = 0;
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_TRUE(live::Shown.empty()) << "no question was asked";
+    EXPECT_EQ(count, L"") << "Show did not run";
+    EXPECT_EQ(ShellOpens, 0);
+    EXPECT_EQ(live::CountRows(live::kRemarkBook, "select 1 from VLS"), 1);
+}
+
 TEST_F(RemarkWindow, PrintOutByteForByte) {
     ASSERT_EQ(GetACP(), 1252u) << "the fixture's non-ASCII letter is written in code page 1252";
     booktest::AddRemark(L"WXY1234", L"2026-03-02 08:00:00", L"2026-04-01", L"BANK ISLAM", L"CALL OWNER", L"3",
