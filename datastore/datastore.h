@@ -60,9 +60,5 @@ extern double RemarkSchemaVersion;            // remark or import 'DSV' as last 
 extern int ClearedPlatesPurged;               // remark 'CLF' is "1"
 extern WCHAR ImportFilePassword[kTextChars];  // 'D' of the book picked for an import or restore
 
-// rowcache.cpp, sortedidlist.cpp: the record-book lists (rowcache.h, sortedidlist.h).
-class cached_alpha_view;
-class SortedIdList;
-extern char CurrentListQuery[kTextChars];     // ANSI SELECT of the open Diary, Remark or FollowUp list
-extern cached_alpha_view *RemarkRowCache;     // row cache slot shared by the FollowUp and Remark windows
-extern SortedIdList PageRowIds;               // rowids of the page that "Delete This Page" walks
+// The record-book lists (CurrentListQuery, RemarkRowCache, PageRowIds)
+// are declared in books/books.h.

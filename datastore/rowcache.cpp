@@ -9,9 +9,6 @@
 #include "datastore.h"
 #include "textutil.h"
 
-char CurrentListQuery[kTextChars];
-cached_alpha_view *RemarkRowCache;
-
 char cached_alpha_view::window_query_text[kRowCacheQueryBytes];
 
 // a + b, held within int.

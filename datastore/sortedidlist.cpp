@@ -5,8 +5,6 @@
 
 #include "datastore.h"
 
-SortedIdList PageRowIds;
-
 void SortedIdList::SortedIdListClear() {
     while (head != NULL) SortedIdListPopFront();
     count = 0;

@@ -7,6 +7,7 @@
 #include <strsafe.h>
 
 #include "bookcheck.h"
+#include "books.h"
 #include "datastore.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
@@ -60,31 +61,20 @@ void SelectComboItem(int id, int index) {
     if (control != NULL) SendMessageW(control, CB_SETCURSEL, (WPARAM)index, 0);
 }
 
-// count characters of text from offset (0-based), cut at its end.
-void Substring(WCHAR *out, size_t outChars, const WCHAR *text, size_t offset, size_t count) {
-    size_t length = wcslen(text);
-    out[0] = 0;
-    if (offset >= length) return;
-    if (count > length - offset) count = length - offset;
-    if (count >= outChars) count = outChars - 1;
-    memcpy(out, text + offset, count * sizeof(WCHAR));
-    out[count] = 0;
-}
-
 // "DD Mon YYYY" into the day edit, month combo (only on a known month) and
 // year edit of the last payment.
 void ShowLastPaymentDate(const WCHAR *date) {
     WCHAR part[8];
-    Substring(part, ARRAYSIZE(part), date, 0, 2);
+    TextPiece(part, ARRAYSIZE(part), date, 0, 2);
     SetControlText(IDC_LASTPAY_DAY, part);
-    Substring(part, ARRAYSIZE(part), date, 3, 3);
+    TextPiece(part, ARRAYSIZE(part), date, 3, 3);
     for (int m = 0; m < 12 && part[0] != 0; m++) {
         if (_wcsicmp(part, kMonthNames[m]) == 0) {
             SelectComboItem(IDC_LASTPAY_MONTH, m + 1);
             break;
         }
     }
-    Substring(part, ARRAYSIZE(part), date, 7, 4);
+    TextPiece(part, ARRAYSIZE(part), date, 7, 4);
     SetControlText(IDC_LASTPAY_YEAR, part);
 }
 
@@ -97,9 +87,9 @@ void ShowFollowUpDate(const WCHAR *date) {
         return;
     }
     WCHAR part[8];
-    Substring(part, ARRAYSIZE(part), date, 8, 2);
+    TextPiece(part, ARRAYSIZE(part), date, 8, 2);
     SetControlText(IDC_FOLLOWUP_DAY, part);
-    Substring(part, ARRAYSIZE(part), date, 5, 2);
+    TextPiece(part, ARRAYSIZE(part), date, 5, 2);
     for (int m = 1; m <= 12 && part[0] != 0; m++) {
         WCHAR number[4];
         StringCchPrintfW(number, ARRAYSIZE(number), L"%02d", m);
@@ -108,7 +98,7 @@ void ShowFollowUpDate(const WCHAR *date) {
             break;
         }
     }
-    Substring(part, ARRAYSIZE(part), date, 0, 4);
+    TextPiece(part, ARRAYSIZE(part), date, 0, 4);
     SetControlText(IDC_FOLLOWUP_YEAR, part);
 }
 
@@ -273,13 +263,7 @@ void CopyPlainSlots(int columnCount, char **values, int count) {
 void ShowDiaryRowCount(int count) {
     DiaryList.ListViewBoxSetItemCount(count);
     HWND label = DiaryWindowControl(kDiaryRowCountLabel);
-    if (label == NULL) return;
-    WCHAR text[64];
-    if (UseEnglish)
-        StringCchPrintfW(text, ARRAYSIZE(text), count <= 1 ? L"%d row" : L"%d rows", count);
-    else
-        StringCchPrintfW(text, ARRAYSIZE(text), L"%d baris", count);
-    SetWindowTextW(label, text);
+    if (label != NULL) SetRowCountText(label, count);
 }
 
 // After a plate search with hits: the hit count, the result box, the beep.

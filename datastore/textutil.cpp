@@ -173,3 +173,14 @@ int GetWindowsVersionText(WCHAR *buf, int count) {
     StringCchPrintfW(buf, (size_t)count, L"Windows %.1f", (double)major);
     return 1;
 }
+
+void TextPiece(WCHAR *out, size_t outChars, const WCHAR *text, size_t offset, size_t count) {
+    if (outChars == 0) return;
+    size_t length = wcslen(text);
+    out[0] = 0;
+    if (offset >= length) return;
+    if (count > length - offset) count = length - offset;
+    if (count >= outChars) count = outChars - 1;
+    memcpy(out, text + offset, count * sizeof(WCHAR));
+    out[count] = 0;
+}

@@ -27,6 +27,10 @@ void FormatTimeStamp(WCHAR *buf, size_t bufChars, const SYSTEMTIME *t);
 // of StampCurrentTime), else 0. Fields that are not digits read as 0.
 int IsTimeStampNotEarlier(const WCHAR *a, const WCHAR *b);
 
+// Copies count characters of text from offset (0-based) into out, cut at
+// the end of text and to fit out; always terminated.
+void TextPiece(WCHAR *out, size_t outChars, const WCHAR *text, size_t offset, size_t count);
+
 void RemoveBlanks(WCHAR *text);                 // drops every U+0020
 void TrimLeadingBlanks(WCHAR *text);            // drops the U+0020 at the start
 void RemoveCharacter(WCHAR *text, WCHAR c);     // drops every c; null text left alone

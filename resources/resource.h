@@ -135,3 +135,61 @@
 #define IDC_DETAIL_DESCRIPTION       206   // STATIC: description
 #define IDC_DETAIL_FINANCIER         207   // STATIC: financier
 #define IDC_DETAIL_LOCATION          208   // STATIC: location
+
+// ---- FollowUp window (dialog 1000) -------------------------------------------
+#define IDD_FOLLOWUP                 1000
+#define IDC_FU_MSGBOX                1001   // STATIC "lblMsgBox": the wait message
+#define IDC_FU_CANCEL                1002   // BUTTON "Cancel FollowUp"
+#define IDC_FU_CANCEL_DELETE         1003   // BUTTON "Cancel FollowUp && Delete from Remark"
+#define IDC_FU_COUNT                 1004   // STATIC: row count
+#define IDC_FU_PLATE_LABEL           1010
+#define IDC_FU_PLATE                 1011   // STATIC: plate of the chosen row
+#define IDC_FU_ARREARS_LABEL         1012
+#define IDC_FU_ARREARS               1013   // EDIT, 6
+#define IDC_FU_DATE_LABEL            1014   // STATIC "[Day - Month - Year]"
+#define IDC_FU_LASTPAY_DAY           1015   // EDIT, 2
+#define IDC_FU_LASTPAY_MONTH         1016   // COMBOBOX "", "Jan".."Dec"
+#define IDC_FU_LASTPAY_YEAR          1017   // EDIT, 4
+#define IDC_FU_BANK_LABEL            1018
+#define IDC_FU_BANK                  1019   // EDIT, 100
+#define IDC_FU_REMARK_LABEL          1020
+#define IDC_FU_REMARK                1021   // EDIT, multi-line, 132
+#define IDC_FU_LAST_SAVED            1022   // STATIC "Last Saved at : %s"
+#define IDC_FU_SAVE                  1023   // BUTTON "Save"
+#define IDC_FU_FOLLOWUP_LABEL        1026
+#define IDC_FU_FOLLOWUP_DAY          1027   // EDIT, 2
+#define IDC_FU_FOLLOWUP_MONTH        1028   // COMBOBOX as 1016
+#define IDC_FU_FOLLOWUP_YEAR         1029   // EDIT, 4
+#define IDC_FU_DELETE_X              1030   // BUTTON "<- X": as 1003
+
+// ---- Remark window (dialog 900) ----------------------------------------------
+#define IDD_REMARK                   900
+#define IDC_RM_MSGBOX                1200   // STATIC "lblMsgBox": the wait box
+#define IDC_RM_SHOW                  1201   // BUTTON "Show"
+#define IDC_RM_PRINT_PAGE            1202   // BUTTON "Print This Page"
+#define IDC_RM_PRINT_ALL             1203   // BUTTON "Print All"
+#define IDC_RM_DELETE_ROW            1204   // BUTTON "Delete This Row [F4]"
+#define IDC_RM_DELETE_PAGE           1205   // BUTTON "Delete This Page"
+#define IDC_RM_DELETE_ALL            1206   // BUTTON "Delete All Data"
+#define IDC_RM_COUNT                 1207   // STATIC "lblRemarkDataCount"
+#define IDC_RM_PLATE_LABEL           1208
+#define IDC_RM_PLATE                 1209   // STATIC: plate of the chosen row
+#define IDC_RM_ARREARS_LABEL         1210
+#define IDC_RM_ARREARS               1211   // EDIT, 6
+#define IDC_RM_DATE_LABEL            1212
+#define IDC_RM_LASTPAY_DAY           1213   // EDIT, 2
+#define IDC_RM_LASTPAY_MONTH         1214   // COMBOBOX "", "Jan".."Dec"
+#define IDC_RM_LASTPAY_YEAR          1215   // EDIT, 4
+#define IDC_RM_BANK_LABEL            1216
+#define IDC_RM_BANK                  1217   // EDIT, 100
+#define IDC_RM_REMARK_LABEL          1218
+#define IDC_RM_REMARK                1219   // EDIT, multi-line, 132
+#define IDC_RM_LAST_SAVED            1220   // STATIC "Last Saved at : %s"
+#define IDC_RM_SAVE                  1221   // BUTTON "Save"
+#define IDC_RM_FOLLOWUP_LABEL        1223   // STATIC "<-FollowUp"
+#define IDC_RM_FOLLOWUP_DAY          1224   // EDIT, 2
+#define IDC_RM_FOLLOWUP_MONTH        1225   // COMBOBOX as 1214
+#define IDC_RM_FOLLOWUP_YEAR         1226   // EDIT, 4
+#define IDC_RM_DELETE_BEFORE         1227   // BUTTON "Delete Before This =>"
+#define IDC_RM_BEFORE_MONTH          1228   // COMBOBOX as 1214
+#define IDC_RM_BEFORE_YEAR           1229   // EDIT, digits, 4

@@ -11,6 +11,7 @@
 #   KORVANE_BENCH_ROWS      rows of the update's reply    (default 100000)
 #   KORVANE_BENCH_DIARY     rows of the used diary whose start-up check is
 #                           timed                         (default 20000)
+#   KORVANE_BENCH_REMARKS   rows of the remark book       (default 100000)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -59,3 +60,5 @@ echo
 "$KORVANE_WINE" "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
 echo
 "$KORVANE_WINE" "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
+echo
+"$KORVANE_WINE" "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"

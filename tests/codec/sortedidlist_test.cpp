@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "datastore.h"
+#include "books.h"
 #include "sortedidlist.h"
 
 namespace {

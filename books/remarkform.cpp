@@ -1,0 +1,188 @@
+// The remark fields and list cells that the FollowUp and Remark windows share.
+#include "remarkform.h"
+
+#include <commctrl.h>
+#include <strsafe.h>
+#include <wchar.h>
+
+#include "bookjob.h"
+#include "books.h"
+#include "cipher.h"
+#include "datastore.h"
+#include "mainwindow.h"
+#include "sqlexec.h"
+#include "textutil.h"
+
+namespace {
+
+const WCHAR *const kMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
+                                  L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+
+void DecodeCell(const char *cell, WCHAR *out, size_t outChars) {
+    WCHAR plain[kPlainBytes];
+    DecodeField(LocalCipher, cell != NULL ? cell : "", plain);
+    plain[kPlainBytes - 1] = 0;
+    TextCopyN(out, outChars, plain);
+}
+
+// Text of an edit, its cipher field, quoted for a statement.
+void QuotedField(const WCHAR *plain, WCHAR *out, size_t outChars) {
+    char field[kCipherFieldBytes];
+    EncodeField(LocalCipher, plain, field);
+    WCHAR wide[kCipherFieldBytes];
+    AnsiToWide(field, wide, ARRAYSIZE(wide));
+    SqlQuote(wide, out, outChars);
+}
+
+void QuotedControl(HWND dialog, int id, WCHAR *out, size_t outChars) {
+    WCHAR text[kTextChars];
+    GetDlgItemTextW(dialog, id, text, ARRAYSIZE(text));
+    QuotedField(text, out, outChars);
+}
+
+}  // namespace
+
+const WCHAR *MonthName(int month) { return month >= 1 && month <= 12 ? kMonths[month - 1] : L""; }
+
+void FillMonthCombo(HWND combo) {
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)L"");
+    for (const WCHAR *month : kMonths) SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)month);
+}
+
+bool RemarkCellText(int row, int subItem, bool dayMonthYear, WCHAR *out, size_t outChars) {
+    static const int kColumns[8] = {5, 6, 0, 1, 2, 3, 4, 7};
+    if (outChars == 0) return false;
+    out[0] = 0;
+    if (subItem < 0 || subItem > 7 || RemarkRowCache == NULL) return false;
+    const char *cell = RemarkRowCache->cell_text(CurrentListQuery, row, kColumns[subItem]);
+    switch (subItem) {
+    case 0:
+    case 7:
+        AnsiToWide(cell, out, outChars);
+        break;
+    case 1: {
+        WCHAR stored[kTextChars];
+        AnsiToWide(cell, stored, ARRAYSIZE(stored));
+        if (_wcsicmp(stored, L"NULL") == 0) break;
+        if (!dayMonthYear) {
+            TextCopyN(out, outChars, stored);
+            break;
+        }
+        WCHAR day[4], month[4], year[8];
+        TextPiece(day, ARRAYSIZE(day), stored, 8, 2);
+        TextPiece(month, ARRAYSIZE(month), stored, 5, 2);
+        TextPiece(year, ARRAYSIZE(year), stored, 0, 4);
+        const WCHAR *name = month[0] == 0 ? L"XXX" : month;
+        int number = _wtoi(month);
+        if (wcslen(month) == 2 && number >= 1 && number <= 12) name = kMonths[number - 1];
+        WCHAR shown[20];
+        StringCchPrintfW(shown, ARRAYSIZE(shown), L"%ls %ls %ls", day, name, year);
+        TextCopyN(out, outChars, shown);
+        break;
+    }
+    default:
+        DecodeCell(cell, out, outChars);
+        break;
+    }
+    return true;
+}
+
+void ListCellText(HWND list, int row, int subItem, WCHAR *out, int outChars) {
+    out[0] = 0;
+    LVITEMW item = {};
+    item.iSubItem = subItem;
+    item.pszText = out;
+    item.cchTextMax = outChars;
+    SendMessageW(list, LVM_GETITEMTEXTW, (WPARAM)row, (LPARAM)&item);
+    out[outChars - 1] = 0;
+}
+
+int SelectedListRow(HWND list) {
+    return list != NULL ? (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) : -1;
+}
+
+void FillDateFields(HWND dialog, int day, int month, int year, const WCHAR *text, bool iso) {
+    if (text[0] == 0) {
+        SetDlgItemTextW(dialog, day, L"");
+        SetDlgItemTextW(dialog, year, L"");
+        SendDlgItemMessageW(dialog, month, CB_SETCURSEL, 0, 0);
+        return;
+    }
+    WCHAR part[8];
+    TextPiece(part, ARRAYSIZE(part), text, iso ? 8 : 0, 2);
+    SetDlgItemTextW(dialog, day, part);
+    TextPiece(part, ARRAYSIZE(part), text, iso ? 5 : 3, iso ? 2 : 3);
+    for (int m = 1; m <= 12 && part[0] != 0; m++) {
+        WCHAR number[4];
+        StringCchPrintfW(number, ARRAYSIZE(number), L"%02d", m);
+        if (iso ? wcscmp(part, number) == 0 : _wcsicmp(part, kMonths[m - 1]) == 0) {
+            SendDlgItemMessageW(dialog, month, CB_SETCURSEL, (WPARAM)m, 0);
+            break;
+        }
+    }
+    TextPiece(part, ARRAYSIZE(part), text, iso ? 0 : 7, 4);
+    SetDlgItemTextW(dialog, year, part);
+}
+
+void FillRemarkFields(HWND dialog, HWND list, int row, const RemarkFormIds &ids, bool isoFollowUp) {
+    WCHAR cell[kTextChars], line[kTextChars + 32];
+    ListCellText(list, row, 0, cell, ARRAYSIZE(cell));
+    StringCchPrintfW(line, ARRAYSIZE(line), L"Last Saved at : %ls", cell);
+    SetDlgItemTextW(dialog, ids.lastSaved, line);
+    ListCellText(list, row, 1, cell, isoFollowUp ? ARRAYSIZE(cell) : 20);
+    FillDateFields(dialog, ids.followDay, ids.followMonth, ids.followYear, cell, isoFollowUp);
+    ListCellText(list, row, 2, cell, ARRAYSIZE(cell));
+    SetDlgItemTextW(dialog, ids.plate, cell);
+    ListCellText(list, row, 3, cell, ARRAYSIZE(cell));
+    SetDlgItemTextW(dialog, ids.arrears, cell);
+    ListCellText(list, row, 4, cell, 20);
+    FillDateFields(dialog, ids.payDay, ids.payMonth, ids.payYear, cell, false);
+    ListCellText(list, row, 5, cell, ARRAYSIZE(cell));
+    SetDlgItemTextW(dialog, ids.bank, cell);
+    ListCellText(list, row, 6, cell, ARRAYSIZE(cell));
+    SetDlgItemTextW(dialog, ids.remark, cell);
+}
+
+int SaveRemarkForm(HWND dialog, const RemarkFormIds &ids) {
+    WCHAR plate[kTextChars];
+    GetDlgItemTextW(dialog, ids.plate, plate, ARRAYSIZE(plate));
+    if (plate[0] == 0) return 0;
+
+    WCHAR date[32], followUp[32];
+    if (!ReadCheckedDate(dialog, GetDlgItem(dialog, ids.payDay), GetDlgItem(dialog, ids.payMonth),
+                         GetDlgItem(dialog, ids.payYear), L"LastPayment", false, false, date, ARRAYSIZE(date)) ||
+        !ReadCheckedDate(dialog, GetDlgItem(dialog, ids.followDay), GetDlgItem(dialog, ids.followMonth),
+                         GetDlgItem(dialog, ids.followYear), L"FollowUp", true, true, followUp,
+                         ARRAYSIZE(followUp))) {
+        return 0;
+    }
+    StampCurrentTime();
+    WCHAR stamp[kTextChars];
+    TextCopy(stamp, CurrentTimeStamp);
+
+    enum { kQuoted = 2 * kCipherFieldBytes };
+    WCHAR plateField[kQuoted], arrears[kQuoted], lastPay[kQuoted], bank[kQuoted], remark[kQuoted];
+    QuotedField(plate, plateField, kQuoted);
+    QuotedControl(dialog, ids.arrears, arrears, kQuoted);
+    QuotedField(date, lastPay, kQuoted);
+    QuotedControl(dialog, ids.bank, bank, kQuoted);
+    QuotedControl(dialog, ids.remark, remark, kQuoted);
+
+    WCHAR update[kStatementChars];
+    JobBusyGuard busy;
+    if (!busy.acquired()) return 0;
+    if (!FormatJobStatement(update, ARRAYSIZE(update),
+                            L"UPDATE VLS SET C2='%ls',C3='%ls',C4='%ls',C5='%ls',C6='%ls',C7='%ls' WHERE C1 = '%ls'",
+                            arrears, lastPay, bank, remark, stamp, followUp, plateField)) {
+        ShowJobFailure(dialog, L"The remark is too long to be saved.", L"Remark terlalu panjang untuk disimpan.");
+        return -1;
+    }
+    BookJob job(&RemarkDb, dialog);
+    if (!(job.Begin() && job.Run(update) && job.Run(L"update PRS set C2 = '0' where C1 = 'CLF'") && job.Commit()))
+        return -1;
+    WCHAR line[kTextChars + 32];
+    StringCchPrintfW(line, ARRAYSIZE(line), L"Last Saved at : %ls", stamp);
+    SetDlgItemTextW(dialog, ids.lastSaved, line);
+    return 1;
+}

@@ -1,0 +1,128 @@
+// Start-up of the real Korvane.exe with a follow-up that is due: the
+// FollowUp window comes before the main window, Save from it clears the
+// follow-up, and the next start shows nothing.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cipher.h"
+#include "datatool.h"
+#include "driver.h"
+#include "sqlite3.h"
+#include "testsupport.h"
+
+namespace {
+
+const wchar_t kClass[] = L"KORVANE";
+const wchar_t kTitle[] = L"Korvane 14.906";
+const wchar_t kRemarkBook[] = L"C:\\LastRemark.db";
+const DWORD kStartTimeoutMs = 30000;
+
+// Ends a started program when the test stops early, so that the next test
+// can start its own single instance.
+class KillGuard {
+  public:
+    explicit KillGuard(driver::Program &program) : program_(program) {}
+    ~KillGuard() { driver::Kill(program_); }
+    KillGuard(const KillGuard &) = delete;
+    KillGuard &operator=(const KillGuard &) = delete;
+
+  private:
+    driver::Program &program_;
+};
+
+// A real mouse click at a point of the screen.
+void ClickScreen(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+std::wstring WaitForText(HWND control, const std::wstring &expected, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    std::wstring text = driver::GetText(control);
+    while (text != expected && GetTickCount() - start < timeoutMs) {
+        Sleep(50);
+        text = driver::GetText(control);
+    }
+    return text;
+}
+
+std::string Field(const std::wstring &text) {
+    char field[kCipherFieldBytes];
+    EncodeField(LocalCipher, text.c_str(), field);
+    return field;
+}
+
+TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
+    KeyCipherContexts();
+    CreateDirectoryW(L"C:\\KorvaneTests\\", NULL);
+    std::wstring folder = L"C:\\KorvaneTests\\followup\\";
+    ASSERT_TRUE(testsupport::PrepareProgramFolder(folder));
+    std::string error;
+    ASSERT_EQ(datatool::MakeDataFile((folder + L"KorvaneData.db").c_str(), 20, 3, &error), 0) << error;
+    ASSERT_EQ(datatool::MakeRemarkFile(kRemarkBook, 1002, 0, {}, &error), 0) << error;
+    {
+        testsupport::CheckDb book(kRemarkBook);
+        std::string rows = "INSERT INTO VLS VALUES('" + Field(L"DUE7") + "','" + Field(L"2") + "','','" +
+                           Field(L"BANK RAKYAT") + "','" + Field(L"CALL HIM") +
+                           "','2026-01-01 09:00:00','2020-02-02');"
+                           "INSERT INTO VLS VALUES('" + Field(L"LATER8") + "','','','','','2026-01-02 09:00:00','2099-01-01');";
+        ASSERT_EQ(book.Exec(rows), SQLITE_OK) << book.message();
+    }
+
+    driver::Program program, again;
+    KillGuard first(program), second(again);
+    ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &program));
+    HWND dialog = driver::WaitForWindow(program.pid, L"#32770", L"Korvane FollowUp", kStartTimeoutMs);
+    ASSERT_NE(dialog, (HWND)NULL);
+    EXPECT_EQ(driver::WaitForWindow(program.pid, kClass, kTitle, 0), (HWND)NULL) << "before the main window";
+    HWND list = driver::FindControl(dialog, 1222);
+    auto rows = driver::ReadListView(list);
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_GE(rows[0].size(), 8u);
+    EXPECT_EQ(rows[0][1], L"02 Feb 2020");
+    EXPECT_EQ(rows[0][2], L"DUE7");
+    EXPECT_EQ(rows[0][5], L"BANK RAKYAT");
+
+    // A click on the row fills the fields.
+    RECT header = {}, area = {};
+    GetWindowRect((HWND)SendMessageW(list, LVM_GETHEADER, 0, 0), &header);
+    GetWindowRect(list, &area);
+    SetForegroundWindow(dialog);
+    ClickScreen(area.left + 40, header.bottom + 7);
+    ASSERT_EQ(WaitForText(driver::FindControl(dialog, 1011), L"DUE7", 5000), L"DUE7");
+    EXPECT_EQ(driver::GetText(driver::FindControl(dialog, 1029)), L"2020");
+
+    driver::SetText(driver::FindControl(dialog, 1027), L"");
+    driver::SetText(driver::FindControl(dialog, 1029), L"");
+    SendMessageW(driver::FindControl(dialog, 1028), CB_SETCURSEL, 0, 0);
+    driver::PostClick(driver::FindControl(dialog, 1023));
+    HWND main = driver::WaitForWindow(program.pid, kClass, kTitle, kStartTimeoutMs);
+    ASSERT_NE(main, (HWND)NULL) << "saving the last due row closes the window and start-up goes on";
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    ASSERT_TRUE(driver::WaitForExit(program, 10000, &code));
+
+    auto stored = testsupport::ReadBookRows(kRemarkBook, "select C7 from VLS order by rowid");
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0][0], "NULL");
+    EXPECT_EQ(stored[1][0], "2099-01-01");
+
+    ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &again));
+    main = driver::WaitForWindow(again.pid, kClass, kTitle, kStartTimeoutMs);
+    ASSERT_NE(main, (HWND)NULL);
+    EXPECT_TRUE(driver::FindTopWindows(again.pid, L"#32770", L"Korvane FollowUp").empty());
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(driver::WaitForExit(again, 10000, &code));
+    DeleteFileW(kRemarkBook);
+    testsupport::RemoveTree(folder);
+}
+
+}  // namespace
