@@ -111,6 +111,40 @@ void RemarkPrint(HWND dialog, bool allRows);
 // fit.
 bool FormatPrintRow(const WCHAR *const cells[7], WCHAR *line, size_t lineChars);
 
+// passwords.cpp: the guarded actions and their password dialogs.
+extern int PendingAction;                 // what follows the next password dialog: 0 Diary ... 10 Get IP [ALL]
+extern HWND PasswordEntryDialogHandle;    // the password entry dialog (600) while open; the jobs write into it
+
+// diarywindow.cpp
+// Opens the Diary window (400) modally over owner, once its password is right.
+void ShowDiaryWindow(HWND owner);
+
+// listlocation.cpp
+// Opens the List Location window (1300) modally over diaryDialog, the
+// Diary window, whose view (combo 406) picks the rows counted. The location
+// chosen is left in VehicleDetailTexts[kDetailLocation]; returns 1 when one
+// was chosen, 0 when none.
+int ShowListLocationWindow(HWND diaryDialog);
+
+// importdialogs.cpp: the dialogs that follow the main window's file choice.
+// Use BackUp Diary (PendingAction 4; the chosen file in DiaryBackupPath) and
+// Import Diary (5; ImportDb open on the chosen file): dialog 800.
+void ShowImportDiaryDialog(HWND owner);
+// Import Remark (7; ImportDb open on the chosen file): dialog 901.
+void ShowImportRemarkDialog(HWND owner);
+
+// deleteolddiary.cpp
+// Delete Old Diary Data (PendingAction 9): dialog 1100 over owner, which
+// asks for the diary password itself.
+void ShowDeleteOldDiaryDialog(HWND owner);
+
+// diaryjobs.cpp: the jobs that rewrite the whole diary, run inside the
+// password entry dialog, which shows their progress.
+// CleanUp of repeated plates: mode 0 keeps one row per plate, 1 one per
+// plate and location, 2 one per plate, location and time.
+void CleanUpDiaryDuplicates(int mode);
+// Update Diary: every diary row looked up again in the current data.
+void UpdateDiaryFromData(void);
 // Removes from the remark book the plates that are no longer wanted (VLC),
 // while the remark book's 'CLF' is not '1'.
 void PurgeClearedPlatesFromRemark(void);

@@ -1,5 +1,12 @@
-// Entry points of the record books that are not built yet: the purge of
-// cleared plates does nothing until it is.
+// Entry points of the record books that are not built yet: each shows
+// nothing and changes nothing until it is.
 #include "books.h"
 
+void ShowDiaryWindow(HWND) {}
+int ShowListLocationWindow(HWND) { return 0; }
+void ShowImportDiaryDialog(HWND) {}
+void ShowImportRemarkDialog(HWND) {}
+void ShowDeleteOldDiaryDialog(HWND) {}
+void CleanUpDiaryDuplicates(int) {}
+void UpdateDiaryFromData(void) {}
 void PurgeClearedPlatesFromRemark(void) {}
