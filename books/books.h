@@ -114,6 +114,54 @@ bool FormatPrintRow(const WCHAR *const cells[7], WCHAR *line, size_t lineChars);
 // passwords.cpp: the guarded actions and their password dialogs.
 extern int PendingAction;                 // what follows the next password dialog: 0 Diary ... 10 Get IP [ALL]
 extern HWND PasswordEntryDialogHandle;    // the password entry dialog (600) while open; the jobs write into it
+extern HWND PasswordSetupDialogHandle;    // the password set-up dialog (500) while open
+extern int CleanUpMode;                   // the clean-up choice of dialog 600: 0, 1 or 2
+
+// The codes of PendingAction.
+enum PendingActionCode {
+    kActionDiary = 0,
+    kActionChangeDiaryPassword = 1,
+    kActionChangeRemarkPassword = 2,
+    kActionUpdateDiary = 3,
+    kActionUseBackUpDiary = 4,
+    kActionImportDiary = 5,
+    kActionRemark = 6,
+    kActionImportRemark = 7,
+    kActionCleanUp = 8,
+    kActionDeleteOldDiary = 9,
+    kActionGetIpAll = 10,
+};
+
+// The steps that follow a password or a file choice. Every one is started
+// through RunGuardedStep, so that tests can record them (GuardedStepHook)
+// in place of the windows and jobs they open.
+enum GuardedStep {
+    kStepDiaryWindow,      // ShowDiaryWindow(owner)
+    kStepRemarkWindow,     // ShowRemarkWindow(owner)
+    kStepUpdateDiary,      // UpdateDiaryFromData()
+    kStepCleanUp,          // CleanUpDiaryDuplicates(arg)
+    kStepImportDiary,      // ShowImportDiaryDialog(owner): codes 4 and 5
+    kStepImportRemark,     // ShowImportRemarkDialog(owner)
+    kStepDeleteOldDiary,   // ShowDeleteOldDiaryDialog(owner)
+};
+typedef void (*GuardedStepFn)(int step, int arg, HWND owner);
+extern GuardedStepFn GuardedStepHook;  // null: the real windows and jobs
+// Runs step (arg: the clean-up mode) over owner, or hands it to
+// GuardedStepHook when one is set.
+void RunGuardedStep(int step, int arg, HWND owner);
+
+// Opens the password dialog of PendingAction over owner: the set-up dialog
+// (500) when setUp (the guarding password is still empty), else the entry
+// dialog (600). Returns once the dialog, and whatever it opened, has ended.
+void OpenPasswordDialog(HWND owner, bool setUp);
+INT_PTR CALLBACK PasswordSetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK PasswordEntryDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Stores password, enciphered, as the 'D' key of the book on *db, in one
+// transaction: the row is updated, or added when the book has none. A
+// failure is shown over window, rolled back, and returns false: the book
+// keeps its old password.
+bool StoreBookPassword(sqlite3 **db, const WCHAR *password, HWND window);
 
 // diarywindow.cpp
 // Opens the Diary window (400) modally over owner, once its password is right.

@@ -480,6 +480,7 @@ LRESULT MainWindow_OnDrawItem(const DRAWITEMSTRUCT *item) {
 
 // Returns true when the command was handled here.
 bool MainWindow_OnCommand(HWND window, int id, int code) {
+    if (HandleGuardedCommand(window, id, code)) return true;
     switch (id) {
     case IDC_FIND:
         if (code == BN_CLICKED) FindPlate();
@@ -526,7 +527,6 @@ bool MainWindow_OnCommand(HWND window, int id, int code) {
         }
         return true;
     }
-    (void)window;
     return false;
 }
 

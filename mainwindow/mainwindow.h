@@ -185,6 +185,25 @@ void SetMenuTextsEnglish(void);
 // as the first name. Returns nonzero with the full path in file and the name
 // in fileTitle, 0 when cancelled. Both buffers are cut to their sizes.
 int ChooseDiaryFile(HWND owner, WCHAR *file, DWORD fileChars, WCHAR *fileTitle, DWORD titleChars);
+// Tests set ChooseFileHook to choose a file without the dialog; it answers
+// as ChooseDiaryFile does.
+typedef int (*ChooseFileFn)(HWND owner, WCHAR *file, DWORD fileChars, WCHAR *fileTitle, DWORD titleChars);
+extern ChooseFileFn ChooseFileHook;  // null: the common open-file dialog
+
+// commands.cpp: the main window's guarded commands, the three file choices
+// and Get IP.
+extern WCHAR ImportFilePath[kPathChars];  // the book chosen for Import Diary or Import Remark
+struct _IP_ADAPTER_INFO;
+typedef DWORD (*AdaptersInfoFn)(struct _IP_ADAPTER_INFO *info, ULONG *size);
+extern AdaptersInfoFn AdaptersInfoHook;   // null: GetAdaptersInfo; tests give their own adapters
+// Handles the commands of the big buttons, menu 102 (but Setting), Get IP
+// and the location field. Returns false for a command that is not one of
+// them, which the caller then handles or passes on.
+bool HandleGuardedCommand(HWND window, int id, int code);
+// Get IP: lists the address of every adapter that has one in
+// FoundVehicleList, the last adapter on top; dropVirtual leaves out the
+// adapters of packet capture and virtual machines.
+void ListAdapterAddresses(bool dropVirtual);
 
 // layout.cpp
 // Moves window to the centre of the screen, 20 pixels high of true centre;

@@ -44,11 +44,14 @@ void SetMenuTexts(bool english) {
 
 }  // namespace
 
+ChooseFileFn ChooseFileHook;
+
 void SetMenuTextsMalay(void) { SetMenuTexts(false); }
 
 void SetMenuTextsEnglish(void) { SetMenuTexts(true); }
 
 int ChooseDiaryFile(HWND owner, WCHAR *file, DWORD fileChars, WCHAR *fileTitle, DWORD titleChars) {
+    if (ChooseFileHook != NULL) return ChooseFileHook(owner, file, fileChars, fileTitle, titleChars);
     OPENFILENAMEW ofn;
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = sizeof ofn;

@@ -193,3 +193,25 @@
 #define IDC_RM_DELETE_BEFORE         1227   // BUTTON "Delete Before This =>"
 #define IDC_RM_BEFORE_MONTH          1228   // COMBOBOX as 1214
 #define IDC_RM_BEFORE_YEAR           1229   // EDIT, digits, 4
+
+// ---- Password set-up dialog (template 500) -----------------------------------
+#define IDD_PASSWORD_SETUP           500
+#define IDC_PWSET_OK                 501   // default button "OK": check and store
+#define IDC_PWSET_CANCEL             502   // BUTTON "Cancel"
+#define IDC_PWSET_FIRST              503   // EDIT, password: the new password
+#define IDC_PWSET_SECOND             504   // EDIT, password: the new password again
+#define IDC_PWSET_PROMPT1            505   // STATIC "lblDiaryPasswordSetup1"
+#define IDC_PWSET_PROMPT2            506   // STATIC "lblDiaryPasswordSetup2"
+#define IDC_PWSET_MSGBOX             507   // STATIC "lblMsgBox": the message line
+
+// ---- Password entry dialog (template 600) ------------------------------------
+#define IDD_PASSWORD_ENTRY           600
+#define IDC_PWENTRY_PROMPT           601   // STATIC "lblEnterPassword"
+#define IDC_PWENTRY_PASSWORD         602   // EDIT, password
+#define IDC_PWENTRY_OK               603   // default button "OK"
+#define IDC_PWENTRY_CANCEL           604   // BUTTON "Cancel"
+#define IDC_PWENTRY_MSGBOX           605   // STATIC "lblMsgBox": message line and job progress
+#define IDC_PWENTRY_CLEANUP_GROUP    606   // group box "CleanUp Choice"
+#define IDC_PWENTRY_KEEP_LATEST      607   // radio: clean-up mode 0
+#define IDC_PWENTRY_KEEP_LOCATION    608   // radio: clean-up mode 1
+#define IDC_PWENTRY_KEEP_TIME        609   // radio, multi-line: clean-up mode 2
