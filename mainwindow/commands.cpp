@@ -152,7 +152,6 @@ enum ChoiceEnd { kChoiceRefused, kChoiceRefusedKeepFocus, kChoiceTaken };
 // both emptied first, and checks that it is the kind of book choice wants.
 // On a refusal ImportDb is closed again.
 ChoiceEnd ReadChosenBook(HWND window, const FileChoice &choice, const WCHAR *path) {
-    CloseImportDb();
     ImportFilePassword[0] = 0;
     RemarkSchemaVersion = 0;
     if (OpenBookConnection(&ImportDb, path) != SQLITE_OK) {
@@ -185,6 +184,7 @@ ChoiceEnd ReadChosenBook(HWND window, const FileChoice &choice, const WCHAR *pat
 // the dialog that asks for the chosen book's password.
 void ChooseBookFile(HWND window, const FileChoice &choice) {
     PendingAction = choice.action;
+    CloseImportDb();  // a connection an earlier import dialog left open
     WCHAR path[kPathChars] = {0};
     WCHAR title[kPathChars] = {0};
     if (!ChooseDiaryFile(window, path, ARRAYSIZE(path), title, ARRAYSIZE(title))) {
@@ -205,6 +205,7 @@ void ChooseBookFile(HWND window, const FileChoice &choice) {
             StringCchCopyW(ImportFilePath, ARRAYSIZE(ImportFilePath), path);
             RunGuardedStep(choice.action == kActionImportRemark ? kStepImportRemark : kStepImportDiary, 0, window);
         }
+        CloseImportDb();  // the dialog is over; a job that ran has closed it already
     }
     SetFocus(PlateEntryEdit);
 }
