@@ -52,22 +52,19 @@ HWND OwnerOf(HWND dialog) {
     return owner != NULL ? owner : MainWindow;
 }
 
-// Shows text in a dialog's message line for ms milliseconds, then hides it.
-void FlashMessage(HWND dialog, int id, const WCHAR *text, DWORD ms) {
-    HWND line = GetDlgItem(dialog, id);
-    SetWindowTextW(line, text);
-    ShowWindow(line, SW_SHOW);
-    UpdateWindow(line);
-    JobPause(ms);
-    ShowWindow(line, SW_HIDE);
-}
-
-// Shows text in a dialog's message line and leaves it there.
+// Shows text in a dialog's message line, painted at once, and leaves it there.
 void ShowMessageLine(HWND dialog, int id, const WCHAR *text) {
     HWND line = GetDlgItem(dialog, id);
     SetWindowTextW(line, text);
     ShowWindow(line, SW_SHOW);
     UpdateWindow(line);
+}
+
+// Shows text in a dialog's message line for ms milliseconds, then hides it.
+void FlashMessage(HWND dialog, int id, const WCHAR *text, DWORD ms) {
+    ShowMessageLine(dialog, id, text);
+    JobPause(ms);
+    ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
 }
 
 void EnableCloseCommand(HWND dialog, bool enable) {
@@ -78,8 +75,8 @@ void EnableCloseCommand(HWND dialog, bool enable) {
 void Hide(HWND dialog, int id) { ShowWindow(GetDlgItem(dialog, id), SW_HIDE); }
 
 void SetUpDialogLook(HWND dialog) {
-    HICON icon = (HICON)LoadImageW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON, 16, 16, 0);
-    if (icon != NULL) SendMessageW(dialog, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL,
+                 (LPARAM)LoadIconW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_KORVANE)));
     CenterWindowOnScreen(dialog);
 }
 
@@ -202,7 +199,7 @@ void PasswordSetup_OnOk(HWND dialog) {
     HWND owner = OwnerOf(dialog);
     bool stored = StoreNewPassword(dialog, first);
     EndDialog(dialog, IDC_PWSET_OK);
-    if (!stored) return;
+    if (!stored) return;  // shown; no window opens behind a password that is not in its book
     bool remark = PendingAction == kActionChangeRemarkPassword || PendingAction == kActionRemark;
     RunGuardedStep(remark ? kStepRemarkWindow : kStepDiaryWindow, 0, owner);
 }
@@ -254,6 +251,7 @@ void RunUpdateDiary(HWND dialog) {
     }
     RunGuardedStep(kStepUpdateDiary, 0, OwnerOf(dialog));
     EnableCloseCommand(dialog, true);
+    RepostTakenQuit();  // a quit that came while the job pumped messages
 }
 
 void RunCleanUp(HWND dialog) {
@@ -278,6 +276,7 @@ void RunCleanUp(HWND dialog) {
         CleanUpMode = 2;
     RunGuardedStep(kStepCleanUp, CleanUpMode, OwnerOf(dialog));
     EnableCloseCommand(dialog, true);
+    RepostTakenQuit();
 }
 
 void PasswordEntry_OnOk(HWND dialog) {

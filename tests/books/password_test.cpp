@@ -220,6 +220,8 @@ TEST_F(Passwords, EachCommandOpensItsDialogAndLeadsToItsStep) {
          {{kStepRemarkWindow, 0}}, L"", L"NEW4"},
         {"Remark, both empty: set up, both books", IDM_REMARK, L"", L"", {NewPassword(L"NEW5", L"NEW5")}, {L"500 " + R},
          {{kStepRemarkWindow, 0}}, L"NEW5", L"NEW5"},
+        {"Remark while the remark book has no password: the diary's is asked", IDM_REMARK, L"OLD9", L"",
+         {Enter(L"OLD9")}, {L"600 " + R}, {{kStepRemarkWindow, 0}}, L"OLD9", L""},
         {"Remark with a remark password only: the entry dialog", IDC_BIG_REMARK, L"", L"REM5", {Enter(L"REM5")},
          {L"600 " + R}, {{kStepRemarkWindow, 0}}, L"", L"REM5"},
         {"Update Diary, no password: set up, no update", IDM_UPDATE_DIARY, L"", L"", {NewPassword(L"NEW6", L"NEW6")},
