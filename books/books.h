@@ -160,6 +160,7 @@ extern HBRUSH DeleteOldDiaryBrush;       // COLOR_BTNFACE behind its coloured la
 // takes a checked backup of the diary, deletes the rows found before that
 // date in one job transaction and compacts the diary; the dialog stays open.
 void ShowDeleteOldDiaryDialog(HWND owner);
+// The procedure of dialog 1100.
 INT_PTR CALLBACK DeleteOldDiaryDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // diaryjobs.cpp: the jobs that rewrite the whole diary, run inside the

@@ -74,8 +74,8 @@ DateFault CheckDate(const WCHAR *day, int month, const WCHAR *year, int *dayOut,
     return kDateOk;
 }
 
-// An input check: beep-less box with an empty caption, the focus on the
-// field at fault.
+// An input check: a box with an empty caption, then the focus on the field
+// at fault.
 void Refuse(HWND dialog, const WCHAR *text, int focusId) {
     ShowMessageBox(dialog, text, L"", MB_OK | MB_ICONEXCLAMATION);
     SetFocus(Item(focusId));
