@@ -310,3 +310,29 @@ TEST_F(DeleteOldDiary, KeyFiltersAndLabelColours) {
 }
 
 }  // namespace
+
+namespace {
+
+// In Malay: the title, a password refusal and a date refusal.
+TEST_F(DeleteOldDiary, SpeaksMalay) {
+    UseEnglish = 0;
+    std::vector<live::ShownMessage> seen;
+    std::wstring warning;
+    EXPECT_TRUE(live::RunModal(L"Padam Data Diary Lama", [] { ShowDeleteOldDiaryDialog(MainWindow); }, [&](HWND dialog) {
+        warning = booktest::Text(dialog, IDC_DO_MSGBOX);
+        Fill(dialog, L"", L"5", 3, L"2024");
+        booktest::Click(dialog, IDC_DO_OK);
+        Fill(dialog, L"SECRET1", L"31", 2, L"2024");
+        booktest::Click(dialog, IDC_DO_OK);
+        seen = live::Shown;
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_EQ(warning, L"Semua data sebelum tarikh dibawah akan dipadamkan!");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, L"Sila masukkan password diary anda.");
+    EXPECT_EQ(seen[0].caption, L"Masaalah");
+    EXPECT_EQ(seen[1].text, L"Hari untuk bulan 'Feb' mestilah diantara 1 dan 29.");
+    EXPECT_TRUE(Statements.empty());
+}
+
+}  // namespace

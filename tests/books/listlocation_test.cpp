@@ -52,7 +52,7 @@ class ListLocation : public booktest::BookWindowTest {
     int Open(const WCHAR *view, const std::function<void(HWND)> &act, bool *appeared = NULL) {
         SetWindowTextW(view_, view);
         int chosen = -1;
-        bool shown = live::RunModal(L"List Location", [&] { chosen = ShowListLocationWindow(diary_); }, act);
+        bool shown = live::RunModal(UseEnglish ? L"List Location" : L"List Lokasi", [&] { chosen = ShowListLocationWindow(diary_); }, act);
         if (appeared != NULL) *appeared = shown;
         return chosen;
     }
@@ -125,7 +125,8 @@ TEST_F(ListLocation, EachViewListsItsRowsAndCounts) {
     }
 }
 
-// With nothing to list the window ends before it is seen, whatever view.
+// With nothing to list the window ends before it is seen, whatever view;
+// one location shows the count in the singular.
 TEST_F(ListLocation, NoLocationNeverShowsTheWindow) {
     RunOnDiary("INSERT INTO VLS(C1, C2, C8) VALUES('2026-01-01 10:00:00', 1, ''), "
                "('2026-01-01 10:01:00', 0, 'IPOH'), ('2026-01-01 10:02:00', 1, NULL)");
@@ -139,6 +140,17 @@ TEST_F(ListLocation, NoLocationNeverShowsTheWindow) {
         EXPECT_EQ(ListLocationBrush, (HBRUSH)NULL);
         EXPECT_EQ(LocationRowCache, (cached_alpha_view *)NULL);
     }
+    std::wstring count;
+    bool appeared = false;
+    Open(
+        L"Find the Location below",
+        [&](HWND dialog) {
+            count = booktest::Text(dialog, IDC_LL_COUNT);
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        },
+        &appeared);
+    EXPECT_TRUE(appeared) << "every row counts in this view: IPOH";
+    EXPECT_EQ(count, L"1 row");
 }
 
 // A click chooses and the window stays; a later click chooses again; a row
@@ -191,6 +203,34 @@ TEST_F(ListLocation, DoubleClickChoosesAndCloses) {
     EXPECT_TRUE(stayedWithoutRow);
     EXPECT_EQ(chosen, 1);
     EXPECT_STREQ(VehicleDetailTexts[kDetailLocation], L"JALAN O'REILLY");
+}
+
+// In Malay: the caption, the instruction and the count.
+TEST_F(ListLocation, SpeaksMalay) {
+    AddFixture();
+    UseEnglish = 0;
+    std::wstring count, info, header;
+    bool appeared = false;
+    Open(
+        L"Find the Location below [Found]",
+        [&](HWND dialog) {
+            count = booktest::Text(dialog, IDC_LL_COUNT);
+            info = booktest::Text(dialog, IDC_LL_INFO);
+            WCHAR text[64] = {0};
+            LVCOLUMNW column = {};
+            column.mask = LVCF_TEXT;
+            column.pszText = text;
+            column.cchTextMax = ARRAYSIZE(text);
+            SendMessageW(List(dialog), LVM_GETCOLUMNW, 1, (LPARAM)&column);
+            header = text;
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        },
+        &appeared);
+    EXPECT_TRUE(appeared);
+    EXPECT_EQ(count, L"3 baris");
+    EXPECT_EQ(info, L"Sila klik pada lokasi yang dikehendaki dan tutup dialog box ini ATAU double klik pada baris "
+                    L"yang dikehendaki.");
+    EXPECT_EQ(header, L"Bilangan Kenderaan");
 }
 
 }  // namespace
