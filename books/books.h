@@ -168,11 +168,30 @@ bool StoreBookPassword(sqlite3 **db, const WCHAR *password, HWND window);
 void ShowDiaryWindow(HWND owner);
 
 // listlocation.cpp
+enum { kLocationQueryBytes = 256 };
+// The two SELECTs of the List Location list, in the ANSI code page: the
+// distinct locations with their row counts, and the number of them.
+struct LocationQueryTexts {
+    char rows[kLocationQueryBytes];
+    char count[kLocationQueryBytes];
+};
+extern LocationQueryTexts LocationListQuery;  // chosen at each opening by the Diary window's view
+extern int LocationListVariant;               // 0 all rows, 1 found, 2 found after an Update Diary
+extern cached_alpha_view *LocationRowCache;   // the list's rows; made at each opening, freed at its end
+extern HWND ListLocationDialogHandle;         // the List Location window while it is open, else NULL
+extern HBRUSH ListLocationBrush;              // COLOR_BTNFACE behind its blue labels; freed at its end
 // Opens the List Location window (1300) modally over diaryDialog, the
 // Diary window, whose view (combo 406) picks the rows counted. The location
 // chosen is left in VehicleDetailTexts[kDetailLocation]; returns 1 when one
-// was chosen, 0 when none.
+// was chosen, 0 when none. With no location to list the window ends before
+// it is shown.
 int ShowListLocationWindow(HWND diaryDialog);
+// Sets LocationListVariant and LocationListQuery by the text of the view
+// combo (406) of diaryDialog, compared without regard to case; any view
+// but the [Found] and [New] location views lists every row.
+void ChooseLocationListView(HWND diaryDialog);
+// The procedure of dialog 1300; LocationListQuery must be chosen first.
+INT_PTR CALLBACK ListLocationDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // importdialogs.cpp: the dialogs that follow the main window's file choice.
 // Use BackUp Diary (PendingAction 4; the chosen file in DiaryBackupPath) and
@@ -182,9 +201,15 @@ void ShowImportDiaryDialog(HWND owner);
 void ShowImportRemarkDialog(HWND owner);
 
 // deleteolddiary.cpp
+extern HWND DeleteOldDiaryDialogHandle;  // dialog 1100 while it is open, else NULL; its key filters use it
+extern HBRUSH DeleteOldDiaryBrush;       // COLOR_BTNFACE behind its coloured labels; freed at its end
 // Delete Old Diary Data (PendingAction 9): dialog 1100 over owner, which
-// asks for the diary password itself.
+// asks for the diary password itself. OK checks the password and the date,
+// takes a checked backup of the diary, deletes the rows found before that
+// date in one job transaction and compacts the diary; the dialog stays open.
 void ShowDeleteOldDiaryDialog(HWND owner);
+// The procedure of dialog 1100.
+INT_PTR CALLBACK DeleteOldDiaryDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // diaryjobs.cpp: the jobs that rewrite the whole diary, run inside the
 // password entry dialog, which shows their progress.

@@ -3,10 +3,8 @@
 #include "books.h"
 
 void ShowDiaryWindow(HWND) {}
-int ShowListLocationWindow(HWND) { return 0; }
 void ShowImportDiaryDialog(HWND) {}
 void ShowImportRemarkDialog(HWND) {}
-void ShowDeleteOldDiaryDialog(HWND) {}
 void CleanUpDiaryDuplicates(int) {}
 void UpdateDiaryFromData(void) {}
 void PurgeClearedPlatesFromRemark(void) {}

@@ -215,3 +215,22 @@
 #define IDC_PWENTRY_KEEP_LATEST      607   // radio: clean-up mode 0
 #define IDC_PWENTRY_KEEP_LOCATION    608   // radio: clean-up mode 1
 #define IDC_PWENTRY_KEEP_TIME        609   // radio, multi-line: clean-up mode 2
+
+// ---- Delete Old Diary Data (dialog 1100) --------------------------------------
+#define IDD_DELETE_OLD_DIARY         1100
+#define IDC_DO_MSGBOX                1101   // STATIC "lblMsgBox": warning and status, red
+#define IDC_DO_PASSWORD              1102   // EDIT, password: the diary password
+#define IDC_DO_OK                    1103   // DEFPUSHBUTTON "OK": check and delete
+#define IDC_DO_CANCEL                1104   // BUTTON "Cancel"
+#define IDC_DO_PASSWORD_LABEL        1105   // STATIC "lblEnterPassword"
+#define IDC_DO_DATE_LABEL            1106   // STATIC: the date prompt, blue
+#define IDC_DO_DAY                   1107   // EDIT: day, digits
+#define IDC_DO_MONTH                 1108   // COMBOBOX "", "Jan".."Dec"
+#define IDC_DO_YEAR                  1109   // EDIT: year, digits
+
+// ---- List Location window (dialog 1300; its list is IDC_LOCATION_LIST) -------
+#define IDD_LIST_LOCATION            1300
+#define IDC_LL_MSGBOX                1301   // STATIC "lblMsgBox": the wait message
+#define IDC_LL_COUNT                 1302   // STATIC "lblListLocationDataCount"
+#define IDC_LL_INFO                  1303   // STATIC "lblInfo": the instruction
+#define IDC_LL_DIARY_VIEW            406    // the Diary window's view combo (its id there), read at opening
