@@ -4,8 +4,6 @@
 
 void ShowDiaryWindow(HWND) {}
 int ShowListLocationWindow(HWND) { return 0; }
-void ShowImportDiaryDialog(HWND) {}
-void ShowImportRemarkDialog(HWND) {}
 void ShowDeleteOldDiaryDialog(HWND) {}
 void CleanUpDiaryDuplicates(int) {}
 void UpdateDiaryFromData(void) {}
