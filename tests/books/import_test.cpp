@@ -135,8 +135,8 @@ void Damage(const std::wstring &path, bool truncate) {
     ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
 }
 
-// Names the backups in a folder that is a file: no backup can be written.
-void BlockedBackupName(WCHAR *buf, int count) { lstrcpynW(buf, L"C:\\KorvaneBlocked\\backup.db", count); }
+// Names the backups in a folder that does not exist: no backup can be written.
+void BlockedBackupName(WCHAR *buf, int count) { lstrcpynW(buf, L"C:\\KorvaneNoSuchFolder\\backup.db", count); }
 
 // The copy into the place of the own diary stops half-way, as on a full
 // disk; the checked backups copy as usual.
@@ -158,8 +158,6 @@ class ImportTest : public booktest::BookWindowTest {
     void SetUp() override {
         BookWindowTest::SetUp();
         DeleteFileW(kImportBook);
-        CreateDirectoryW(L"C:\\KorvaneBlocked", NULL);
-        DeleteFileW(L"C:\\KorvaneBlocked");
         StringCchCopyW(DiaryPassword, ARRAYSIZE(DiaryPassword), kOwnPasswordW);
         StringCchCopyW(ImportFilePassword, ARRAYSIZE(ImportFilePassword), kFilePasswordW);
     }
