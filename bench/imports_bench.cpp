@@ -115,6 +115,7 @@ int wmain(int argc, wchar_t **argv) {
            "(its checked backup alone %.2f s; rows %.0f/s without it); diary now %lld rows\n",
            importRows, ownRows, ok ? "done" : "FAILED", seconds, importRows / seconds, backup,
            importRows / (seconds - backup), after);
+    DeleteFileW(DiaryBackupPath);
     DestroyWindow(ImportDiaryDialogHandle);
     ImportDiaryDialogHandle = NULL;
     sqlite3_close(DiaryDb);
@@ -148,6 +149,7 @@ int wmain(int argc, wchar_t **argv) {
     printf("imports: Import Remark of %d rows into %d rows (half shared, imported wins): %s, %.2f s, %.0f rows/s "
            "(its checked backup alone %.2f s); remark book now %lld rows\n",
            remarkRows, remarkRows, ok ? "done" : "FAILED", seconds, remarkRows / seconds, backup, after);
+    DeleteFileW(RemarkBackupPath);
     DestroyWindow(ImportRemarkDialogHandle);
     sqlite3_close(RemarkDb);
     RemarkDb = NULL;

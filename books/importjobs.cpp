@@ -21,7 +21,6 @@ namespace {
 
 enum {
     kProgressMs = 40,           // the progress line is rewritten at most this often
-    kJobCacheKiB = 128 * 1024,  // the own book's page cache while an import writes it
     kDiaryColumns = 11,
     kRemarkColumns = 7,
 };
@@ -43,35 +42,6 @@ class Statement {
 
   private:
     sqlite3_stmt *stmt_;
-};
-
-// A larger page cache on a connection for the life of the guard, so that a
-// long import into a large book keeps the index pages it touches in memory.
-class CacheBoost {
-  public:
-    explicit CacheBoost(sqlite3 *db) : db_(db), old_(0) {
-        if (db_ == NULL) return;
-        sqlite3_stmt *stmt = NULL;
-        if (sqlite3_prepare_v2(db_, "PRAGMA cache_size", -1, &stmt, NULL) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            old_ = sqlite3_column_int(stmt, 0);
-        sqlite3_finalize(stmt);
-        Set(-kJobCacheKiB);
-    }
-    ~CacheBoost() {
-        if (db_ != NULL && old_ != 0) Set(old_);
-    }
-    CacheBoost(const CacheBoost &) = delete;
-    CacheBoost &operator=(const CacheBoost &) = delete;
-
-  private:
-    void Set(int size) {
-        char sql[64];
-        StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA cache_size = %d", size);
-        sqlite3_exec(db_, sql, NULL, NULL, NULL);
-    }
-    sqlite3 *db_;
-    int old_;
 };
 
 // The "Row: %d of %d." line of a job in a dialog control. The text is
@@ -243,7 +213,6 @@ bool ImportDiaryRows(HWND dialog, int *count) {
     char owner[kTextChars * 2];
     if (!WideToAnsi(ImportOwnerName, owner, sizeof owner)) owner[0] = 0;
 
-    CacheBoost cache(DiaryDb);
     BookJob job(&DiaryDb, dialog);
     if (!job.Begin()) return false;
     Statement read, insert;
@@ -325,7 +294,6 @@ bool ImportRemarkRows(HWND dialog, int *count) {
     // A book of version 1000 has no follow-up column: its rows get 'NULL'.
     bool noFollowUp = RemarkSchemaVersion == 1000;
 
-    CacheBoost cache(RemarkDb);
     BookJob job(&RemarkDb, dialog);
     if (!job.Begin()) return false;
     Statement read, lookup, insert, update;
