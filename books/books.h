@@ -194,11 +194,40 @@ void ChooseLocationListView(HWND diaryDialog);
 INT_PTR CALLBACK ListLocationDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // importdialogs.cpp: the dialogs that follow the main window's file choice.
+extern HWND ImportDiaryDialogHandle;   // dialog 800 while open; Import Diary writes into it
+extern HWND ImportRemarkDialogHandle;  // dialog 901 while open; Import Remark writes into it
 // Use BackUp Diary (PendingAction 4; the chosen file in DiaryBackupPath) and
 // Import Diary (5; ImportDb open on the chosen file): dialog 800.
+// ImportDb is closed when the dialog ends.
 void ShowImportDiaryDialog(HWND owner);
 // Import Remark (7; ImportDb open on the chosen file): dialog 901.
+// ImportDb is closed and RemarkToScreen is 1 when the dialog ends.
 void ShowImportRemarkDialog(HWND owner);
+
+// importjobs.cpp: the book imports and the restore of a backup diary. Each
+// shows its progress and its failures over the dialog that runs it (which
+// may be NULL), and a failure leaves the own book as it was.
+extern WCHAR ImportOwnerName[256];  // 'Diary Owner' name that Import Diary writes into C11
+extern int KeepOwnRemark;           // Import Remark: 1 the own remark of a plate wins, 0 the imported one
+// Closes ImportDb when it is open.
+void CloseImportBook(void);
+// Appends every row of the diary open as ImportDb to the own diary, in
+// rowid order, with ImportOwnerName as C11; a missing rowid adds an empty
+// row of the owner. A checked backup comes first, and the rows go in one
+// transaction that any failure rolls back. ImportDb is closed at the end.
+// Returns true when the diary was imported.
+bool ImportDiary(void);
+// Merges the remark book open as ImportDb into the own remark book (its
+// version in RemarkSchemaVersion: 1000 has no follow-up column, which
+// becomes 'NULL'). A plate without an own remark is added; one with an own
+// remark keeps it (KeepOwnRemark 1) or takes the imported row. Then 'CLF'
+// is '0'. Checked backup, one transaction, ImportDb closed as ImportDiary.
+bool ImportRemark(void);
+// Puts a complete copy of the diary file chosen (not the own diary) in the
+// place of the own diary, after a checked backup of the own diary; then
+// DiaryPassword := ImportFilePassword. On any failure the own diary stays,
+// open, and DiaryPassword is unchanged. Returns true when replaced.
+bool RestoreBackUpDiary(const WCHAR *chosen);
 
 // deleteolddiary.cpp
 extern HWND DeleteOldDiaryDialogHandle;  // dialog 1100 while it is open, else NULL; its key filters use it

@@ -3,8 +3,6 @@
 #include "books.h"
 
 void ShowDiaryWindow(HWND) {}
-void ShowImportDiaryDialog(HWND) {}
-void ShowImportRemarkDialog(HWND) {}
 void CleanUpDiaryDuplicates(int) {}
 void UpdateDiaryFromData(void) {}
 void PurgeClearedPlatesFromRemark(void) {}

@@ -234,3 +234,27 @@
 #define IDC_LL_COUNT                 1302   // STATIC "lblListLocationDataCount"
 #define IDC_LL_INFO                  1303   // STATIC "lblInfo": the instruction
 #define IDC_LL_DIARY_VIEW            406    // the Diary window's view combo (its id there), read at opening
+
+// ---- Import Diary / Use BackUp Diary (dialog 800) ----------------------------
+#define IDD_IMPORT_DIARY             800
+#define IDC_ID_OWN_LABEL             801   // STATIC "Your Diary Password:"
+#define IDC_ID_OWN_PASSWORD          802   // EDIT, password, 20
+#define IDC_ID_FILE_LABEL            803   // STATIC: the chosen file's password
+#define IDC_ID_FILE_PASSWORD         804   // EDIT, password, 20
+#define IDC_ID_OWNER_LABEL           805   // STATIC "'Diary Owner' name:"
+#define IDC_ID_OWNER                 806   // EDIT, 20, no '|' or apostrophe
+#define IDC_ID_MSGBOX                807   // STATIC "lblMsgBox": progress and final text
+#define IDC_ID_START                 808   // BUTTON "Import Diary" / "Use BackUp Diary"
+
+// ---- Import Remark (dialog 901) ----------------------------------------------
+#define IDD_IMPORT_REMARK            901
+#define IDC_IR_OWN_LABEL             902   // STATIC "Your Diary Password:"
+#define IDC_IR_OWN_PASSWORD          903   // EDIT, password, 20
+#define IDC_IR_FILE_LABEL            904   // STATIC "Import Remark Password:"
+#define IDC_IR_FILE_PASSWORD         905   // EDIT, password, 20
+#define IDC_IR_QUESTION              906   // STATIC: which remark wins
+#define IDC_IR_MSGBOX                907   // STATIC "lblMsgBox": progress and final text
+#define IDC_IR_START                 908   // BUTTON "Import Remark"
+#define IDC_IR_KEEP_OWN              909   // radio "You"
+#define IDC_IR_TAKE_IMPORTED         910   // radio "Imported one"
+#define IDC_IR_GROUP                 911   // group box of 909 and 910

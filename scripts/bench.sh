@@ -11,9 +11,13 @@
 #   KORVANE_BENCH_ROWS      rows of the update's reply    (default 100000)
 #   KORVANE_BENCH_DIARY     rows of the used diary whose start-up check is
 #                           timed                         (default 20000)
-#   KORVANE_BENCH_REMARKS   rows of the remark book       (default 100000)
+#   KORVANE_BENCH_REMARKS   rows of the remark book, and of the imported
+#                           remark book                   (default 100000)
 #   KORVANE_BENCH_LOCATIONS rows of the diary that List Location lists
 #                           (default 1000000)
+#   KORVANE_BENCH_OWN_DIARY rows of the own diary an import goes into
+#                           (default 1000000; made once)
+#   KORVANE_BENCH_IMPORT_DIARY rows of the imported diary  (default 100000)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -66,3 +70,6 @@ echo
 "$KORVANE_WINE" "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"
 echo
 "$KORVANE_WINE" "$bin/bench_listlocation.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_LOCATIONS:-1000000}"
+echo
+"$KORVANE_WINE" "$bin/bench_imports.exe" "$(winpath "$data")" "${KORVANE_BENCH_OWN_DIARY:-1000000}" \
+  "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "${KORVANE_BENCH_REMARKS:-100000}"
