@@ -7,6 +7,3 @@ int ShowListLocationWindow(HWND) { return 0; }
 void ShowImportDiaryDialog(HWND) {}
 void ShowImportRemarkDialog(HWND) {}
 void ShowDeleteOldDiaryDialog(HWND) {}
-void CleanUpDiaryDuplicates(int) {}
-void UpdateDiaryFromData(void) {}
-void PurgeClearedPlatesFromRemark(void) {}
