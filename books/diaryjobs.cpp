@@ -84,6 +84,12 @@ class Stmt {
     sqlite3_stmt *stmt_ = NULL;
 };
 
+long long CountOf(sqlite3 *db, const char *sql) {
+    Stmt count;
+    if (count.Prepare(db, sql) != SQLITE_OK || sqlite3_step(count.get()) != SQLITE_ROW) return -1;
+    return sqlite3_column_int64(count.get(), 0);
+}
+
 // What went wrong in a job: the engine's code and a short reason, kept
 // for the failure message.
 struct JobFault {
@@ -174,7 +180,7 @@ void RemoveTempBook() {
 // Makes the temporary diary afresh: PRS and an unindexed VLS, the indexes
 // coming once the rows are in. The connection is set up for one writer
 // that need not survive a crash (the diary's own file is what counts).
-bool CreateTempBook(JobFault *fault) {
+bool CreateTempBook(bool withSettings, JobFault *fault) {
     RemoveTempBook();
     if (GetFileAttributesW(TempDiaryDbPath) != INVALID_FILE_ATTRIBUTES)
         return fault->Set(SQLITE_CANTOPEN, "the old temporary diary cannot be removed");
@@ -187,20 +193,75 @@ bool CreateTempBook(JobFault *fault) {
     WCHAR cache[64];
     StringCchPrintfW(cache, ARRAYSIZE(cache), L"PRAGMA cache_size = -%d;", (int)kJobCacheKiB);
     const WCHAR *const setup[] = {
-        L"PRAGMA synchronous = OFF;", L"PRAGMA temp_store = MEMORY;", L"PRAGMA locking_mode = EXCLUSIVE;", cache,
-        L"CREATE TABLE PRS(C1 TEXT PRIMARY KEY, C2 TEXT)", kVlsTable,
+        L"PRAGMA synchronous = OFF;", L"PRAGMA temp_store = MEMORY;", L"PRAGMA main.locking_mode = EXCLUSIVE;",
+        cache, kVlsTable,
     };
     for (const WCHAR *statement : setup) {
         if (!RunStep(TempDiaryDb, statement, fault)) return false;
     }
+    return !withSettings || RunStep(TempDiaryDb, L"CREATE TABLE PRS(C1 TEXT PRIMARY KEY, C2 TEXT)", fault);
+}
+
+// Pumps, at most every kRepaintMs, while one long statement of a job runs
+// (an index over every row, a commit), so that the windows still paint.
+int PumpDuringStatement(void *lastPump) {
+    DWORD *last = (DWORD *)lastPump;
+    DWORD now = GetTickCount();
+    if (now - *last >= kRepaintMs) {
+        *last = now;
+        PumpPendingMessages();
+    }
+    return 0;
+}
+
+// The temporary diary's VLS indexes and its commit, with the windows kept
+// painting meanwhile.
+bool IndexAndCommitTempBook(JobFault *fault) {
+    DWORD lastPump = GetTickCount();
+    sqlite3_progress_handler(TempDiaryDb, 20000, PumpDuringStatement, &lastPump);
+    bool ok = true;
+    for (size_t i = 0; ok && i < ARRAYSIZE(kVlsIndexes); i++) ok = RunStep(TempDiaryDb, kVlsIndexes[i], fault);
+    if (ok) ok = RunStep(TempDiaryDb, L"commit", fault);
+    sqlite3_progress_handler(TempDiaryDb, 0, NULL, NULL);
+    return ok;
+}
+
+// Writes the closed temporary diary's file through to the disk: its
+// connection ran without syncs, and it is about to become the diary.
+bool FlushTempBook(JobFault *fault) {
+    HANDLE file = CreateFileW(TempDiaryDbPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    bool ok = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return ok || fault->Set(SQLITE_IOERR, "the temporary diary cannot be written to the disk");
+}
+
+// Puts the finished temporary diary in the diary's place (ReplaceBookFile:
+// checked, in one step), and checks the diary reopened on it: rows rows in
+// VLS and settings rows in PRS.
+bool SwapInTempBook(long long rows, long long settings, JobFault *fault) {
+    CloseTempBook();
+    if (!FlushTempBook(fault)) return false;
+    if (!ReplaceBookFile(&DiaryDb, DiaryDbPath, TempDiaryDbPath, "select count(*) from VLS", rows)) {
+        if (DiaryDb == NULL) OpenBookConnection(&DiaryDb, DiaryDbPath);
+        return fault->Set(SQLITE_CANTOPEN, "the new diary could not replace the old one");
+    }
+    if (DiaryDb == NULL || CountOf(DiaryDb, "select count(*) from VLS") != rows ||
+        CountOf(DiaryDb, "select count(*) from PRS") != settings) {
+        // The new diary is in place but does not read back: the backup holds the old one.
+        return fault->Set(SQLITE_CANTOPEN, "the new diary cannot be read back");
+    }
     return true;
 }
 
-// The highest rowid of the diary's VLS (0 when it is empty).
-bool DiaryHighestRowId(long long *m, JobFault *fault) {
+// The highest rowid of the diary's VLS (0 when it is empty), read through
+// db, where the diary's VLS is table.
+bool DiaryHighestRowId(sqlite3 *db, const char *table, long long *m, JobFault *fault) {
     Stmt last;
-    int rc = last.Prepare(DiaryDb, "select rowid from VLS order by rowid desc limit 1");
-    if (rc != SQLITE_OK) return fault->Set(rc, "highest row", DiaryDb);
+    char sql[96];
+    StringCchPrintfA(sql, sizeof sql, "select rowid from %hs order by rowid desc limit 1", table);
+    int rc = last.Prepare(db, sql);
+    if (rc != SQLITE_OK) return fault->Set(rc, "highest row", db);
     rc = sqlite3_step(last.get());
     if (rc == SQLITE_ROW) {
         *m = sqlite3_column_int64(last.get(), 0);
@@ -210,7 +271,7 @@ bool DiaryHighestRowId(long long *m, JobFault *fault) {
         *m = 0;
         return true;
     }
-    return fault->Set(rc, "highest row", DiaryDb);
+    return fault->Set(rc, "highest row", db);
 }
 
 // The failure's message box over the dialog, and its text in the message
@@ -265,8 +326,8 @@ long long StateNumber(const char *text) { return strtoll(text, NULL, 10); }
 // lists the diary rowids to keep in the order of the cleaned diary.
 bool ChooseKeptRows(int mode, long long m, std::vector<long long> *keep, JobFault *fault) {
     Stmt scan;
-    int rc = scan.Prepare(DiaryDb, "select rowid, C1, C3, C8 from VLS where C3 <> '' order by rowid");
-    if (rc != SQLITE_OK) return fault->Set(rc, "reading the diary", DiaryDb);
+    int rc = scan.Prepare(TempDiaryDb, "select rowid, C1, C3, C8 from old.VLS where C3 <> '' order by rowid");
+    if (rc != SQLITE_OK) return fault->Set(rc, "reading the diary", TempDiaryDb);
     std::vector<KeptRow> kept;
     std::unordered_map<std::string, size_t> byKey;
     long long order = 0;
@@ -276,7 +337,7 @@ bool ChooseKeptRows(int mode, long long m, std::vector<long long> *keep, JobFaul
     for (;;) {
         rc = sqlite3_step(scan.get());
         if (rc == SQLITE_DONE) break;
-        if (rc != SQLITE_ROW) return fault->Set(rc, "reading the diary", DiaryDb);
+        if (rc != SQLITE_ROW) return fault->Set(rc, "reading the diary", TempDiaryDb);
         long long rowid = sqlite3_column_int64(scan.get(), 0);
         if (++rows % kProgressStep == 0)
             progress.Show(L"\r\nPlease wait. Cleaning up the diary now.\r\nRow: %d of %d.",
@@ -316,14 +377,14 @@ bool ChooseKeptRows(int mode, long long m, std::vector<long long> *keep, JobFaul
 }
 
 // Writes the kept rows, in their new order, into the temporary diary's VLS
-// (C2 as an integer), then indexes them.
+// (C2 as an integer), inside the transaction that the caller opened.
 bool WriteKeptRows(const std::vector<long long> &keep, long long m, JobFault *fault) {
     Stmt read, insert;
-    int rc = read.Prepare(DiaryDb, "select C1, C2, C3, C4, C5, C6, C7, C8, C9, C10, C11 from VLS where rowid = ?");
-    if (rc != SQLITE_OK) return fault->Set(rc, "reading the diary", DiaryDb);
-    rc = insert.Prepare(TempDiaryDb, "insert into VLS values (?,?,?,?,?,?,?,?,?,?,?)");
+    int rc = read.Prepare(TempDiaryDb, "select C1, C2, C3, C4, C5, C6, C7, C8, C9, C10, C11 from old.VLS "
+                                       "where rowid = ?");
+    if (rc != SQLITE_OK) return fault->Set(rc, "reading the diary", TempDiaryDb);
+    rc = insert.Prepare(TempDiaryDb, "insert into main.VLS values (?,?,?,?,?,?,?,?,?,?,?)");
     if (rc != SQLITE_OK) return fault->Set(rc, "writing the temporary diary", TempDiaryDb);
-    if (!RunStep(TempDiaryDb, L"begin", fault)) return false;
     ProgressLine progress;
     long long written = 0;
     for (long long source : keep) {
@@ -332,7 +393,8 @@ bool WriteKeptRows(const std::vector<long long> &keep, long long m, JobFault *fa
                           L"\r\nSila tunggu. Cuci diary sedang dijalankan.\r\nBaris: %d daripada %d.", source, m);
         sqlite3_bind_int64(read.get(), 1, source);
         rc = sqlite3_step(read.get());
-        if (rc != SQLITE_ROW) return fault->Set(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc, "reading the diary", DiaryDb);
+        if (rc != SQLITE_ROW)
+            return fault->Set(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc, "reading the diary", TempDiaryDb);
         for (int c = 0; c < 11; c++) {
             if (c == 1)
                 sqlite3_bind_int64(insert.get(), 2, StateNumber(read.Text(1)));
@@ -345,64 +407,68 @@ bool WriteKeptRows(const std::vector<long long> &keep, long long m, JobFault *fa
         sqlite3_reset(read.get());
         if (rc != SQLITE_DONE) return fault->Set(rc, "writing the temporary diary", TempDiaryDb);
     }
-    read.Finalize();
-    insert.Finalize();
-    return RunStep(TempDiaryDb, L"commit", fault);
+    return true;
 }
 
-// Phase two: the diary's VLS is dropped, made again with its indexes and
-// filled from the temporary diary, all in one transaction on the diary, so
-// that a failure anywhere leaves the diary's rows as they were.
-bool CopyBackKeptRows(long long kept, JobFault *fault) {
+// Attaches the diary to the temporary diary's connection as "old", for
+// reading. Outside any transaction.
+bool AttachDiary(JobFault *fault) {
     char name[kPathChars * 3];
-    if (!EngineFileName(TempDiaryDbPath, name)) return fault->Set(SQLITE_CANTOPEN, "temporary diary name");
+    if (!EngineFileName(DiaryDbPath, name)) return fault->Set(SQLITE_CANTOPEN, "diary name");
     if (JobStatementHook != NULL) {
-        int injected = JobStatementHook(L"ATTACH DATABASE ? AS cleaned");
-        if (injected != SQLITE_OK) return fault->Set(injected, "attaching the temporary diary");
+        int injected = JobStatementHook(L"ATTACH DATABASE ? AS old");
+        if (injected != SQLITE_OK) return fault->Set(injected, "reading the diary");
     }
-    {
-        Stmt attach;
-        int rc = attach.Prepare(DiaryDb, "ATTACH DATABASE ? AS cleaned");
-        if (rc == SQLITE_OK) {
-            sqlite3_bind_text(attach.get(), 1, name, -1, SQLITE_STATIC);
-            rc = sqlite3_step(attach.get());
-            if (rc == SQLITE_DONE) rc = SQLITE_OK;
-        }
-        if (rc != SQLITE_OK) return fault->Set(rc, "attaching the temporary diary", DiaryDb);
+    Stmt attach;
+    int rc = attach.Prepare(TempDiaryDb, "ATTACH DATABASE ? AS old");
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_text(attach.get(), 1, name, -1, SQLITE_STATIC);
+        rc = sqlite3_step(attach.get());
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
     }
-    bool ok = RunStep(DiaryDb, L"begin", fault) && RunStep(DiaryDb, L"DROP TABLE VLS", fault) &&
-              RunStep(DiaryDb, kVlsTable, fault);
-    if (ok) {
-        Stmt read, insert;
-        int rc = read.Prepare(DiaryDb, "select C1, C2, C3, C4, C5, C6, C7, C8, C9, C10, C11 from cleaned.VLS "
-                                       "order by rowid");
-        if (rc == SQLITE_OK) rc = insert.Prepare(DiaryDb, "insert into main.VLS values (?,?,?,?,?,?,?,?,?,?,?)");
-        if (rc != SQLITE_OK) ok = fault->Set(rc, "copying the rows back", DiaryDb);
-        ProgressLine progress;
-        long long t = 0;
-        while (ok) {
-            rc = sqlite3_step(read.get());
-            if (rc == SQLITE_DONE) break;
-            if (rc != SQLITE_ROW) {
-                ok = fault->Set(rc, "copying the rows back", DiaryDb);
-                break;
-            }
-            if (++t % kProgressStep == 0)
-                progress.Show(L"\r\nPlease wait. Phase Two, Cleaning up the diary now.\r\nRow: %d of %d.",
-                              L"\r\nSila tunggu. Fasa Kedua, Cuci diary sedang dijalankan.\r\nBaris: %d daripada %d.",
-                              t, kept);
-            for (int c = 0; c < 11; c++) sqlite3_bind_value(insert.get(), c + 1, sqlite3_column_value(read.get(), c));
-            rc = sqlite3_step(insert.get());
-            sqlite3_reset(insert.get());
-            if (rc != SQLITE_DONE) ok = fault->Set(rc, "copying the rows back", DiaryDb);
-        }
-        if (ok && t != kept) ok = fault->Set(SQLITE_CORRUPT, "the temporary diary lost rows");
+    return rc == SQLITE_OK || fault->Set(rc, "reading the diary", TempDiaryDb);
+}
+
+// Everything of the diary but VLS goes over as it is: its settings, the
+// android_metadata of a phone, any other table with its rows, and their
+// indexes, views and triggers.
+bool CopyOtherTables(JobFault *fault) {
+    Stmt schema;
+    int rc = schema.Prepare(TempDiaryDb, "select type, name, sql from old.ZELDdb_master where sql is not null "
+                                         "and tbl_name <> 'VLS' and name not like 'ZELDdb%' "
+                                         "order by type <> 'table', rowid");
+    if (rc != SQLITE_OK) return fault->Set(rc, "reading the diary", TempDiaryDb);
+    std::vector<std::string> statements;
+    for (;;) {
+        rc = sqlite3_step(schema.get());
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) return fault->Set(rc, "reading the diary", TempDiaryDb);
+        statements.push_back(schema.Text(2));
+        if (strcmp(schema.Text(0), "table") != 0) continue;
+        std::string quoted;
+        for (const char *c = schema.Text(1); *c != 0; c++) quoted += *c == '"' ? std::string("\"\"") : std::string(1, *c);
+        statements.push_back("INSERT INTO main.\"" + quoted + "\" SELECT * FROM old.\"" + quoted + "\"");
     }
-    for (size_t i = 0; ok && i < ARRAYSIZE(kVlsIndexes); i++) ok = RunStep(DiaryDb, kVlsIndexes[i], fault);
-    if (ok) ok = RunStep(DiaryDb, L"commit", fault);
-    if (!ok && !sqlite3_get_autocommit(DiaryDb)) sqlite3_exec(DiaryDb, "rollback", NULL, NULL, NULL);
-    sqlite3_exec(DiaryDb, "DETACH DATABASE cleaned", NULL, NULL, NULL);
-    return ok;
+    schema.Finalize();
+    for (const std::string &statement : statements) {
+        rc = sqlite3_exec(TempDiaryDb, statement.c_str(), NULL, NULL, NULL);
+        if (rc != SQLITE_OK) return fault->Set(rc, "copying the settings", TempDiaryDb);
+    }
+    return true;
+}
+
+// Phase two and three: the file gets the diary's other tables, the rows
+// (rows of them) their indexes; then it replaces the diary.
+bool FinishCleanedDiary(long long rows, JobFault *fault) {
+    ShowJobStep(L"\r\nPlease wait. Phase Two is being done.", L"\r\nSila tunggu. Fasa Kedua sedang dijalankan.");
+    if (!CopyOtherTables(fault) || !IndexAndCommitTempBook(fault)) return false;
+    sqlite3_exec(TempDiaryDb, "DETACH DATABASE old", NULL, NULL, NULL);
+    long long settings = CountOf(TempDiaryDb, "select count(*) from PRS");
+    if (settings != CountOf(DiaryDb, "select count(*) from PRS"))
+        return fault->Set(SQLITE_CORRUPT, "the settings were not all copied");
+    ShowJobStep(L"\r\nPlease wait. Phase Three, Compressing the diary file now.",
+                L"\r\nSila tunggu. Fasa Ketiga, Mengecilkan file diary sedang dijalankan.");
+    return SwapInTempBook(rows, settings, fault);
 }
 
 }  // namespace
@@ -426,25 +492,13 @@ void CleanUpDiaryDuplicates(int mode) {
     }
     long long m = 0;
     std::vector<long long> keep;
-    bool ok = CreateTempBook(&fault) && DiaryHighestRowId(&m, &fault) && ChooseKeptRows(mode, m, &keep, &fault) &&
-              WriteKeptRows(keep, m, &fault);
-    CloseTempBook();  // phase two reads it through the diary's connection
-    if (ok) {
-        ShowJobTitle(L"CleanUp Diary", L"Cuci Diary");
-        ShowJobStep(L"\r\nPlease wait. Phase Two is being done.", L"\r\nSila tunggu. Fasa Kedua sedang dijalankan.");
-        ok = CopyBackKeptRows((long long)keep.size(), &fault);
-    }
+    bool ok = CreateTempBook(false, &fault) && AttachDiary(&fault) && RunStep(TempDiaryDb, L"begin", &fault) &&
+              DiaryHighestRowId(TempDiaryDb, "old.VLS", &m, &fault) && ChooseKeptRows(mode, m, &keep, &fault) &&
+              WriteKeptRows(keep, m, &fault) && FinishCleanedDiary((long long)keep.size(), &fault);
     RemoveTempBook();
     if (!ok) {
         ShowCleanUpFailure(fault);
         return;
-    }
-    ShowJobStep(L"\r\nPlease wait. Phase Three, Compressing the diary file now.",
-                L"\r\nSila tunggu. Fasa Ketiga, Mengecilkan file diary sedang dijalankan.");
-    if (RunJobStatementQuietly(DiaryDb, L"VACUUM;") != SQLITE_OK) {
-        // The rows are cleaned up and committed; only the file stays as large.
-        ShowJobFailure(JobWindow(), L"The diary was cleaned up, but its file could not be compressed.",
-                       L"Diary sudah dicuci, tetapi file diary tidak dapat dikecilkan.");
     }
     ShowJobText(Pick(L"\r\nYour diary has been cleaned up.", L"\r\nDiary anda sudah dicuci."));
     ShowJobTitle(L"CleanUp Diary - Finished", L"Cuci Diary - Selesai");
@@ -587,12 +641,6 @@ bool RebuildRows(const std::unordered_set<std::string> &cleared, const char *ver
     return true;
 }
 
-long long CountOf(sqlite3 *db, const char *sql) {
-    Stmt count;
-    if (count.Prepare(db, sql) != SQLITE_OK || sqlite3_step(count.get()) != SQLITE_ROW) return -1;
-    return sqlite3_column_int64(count.get(), 0);
-}
-
 }  // namespace
 
 void UpdateDiaryFromData(void) {
@@ -615,33 +663,21 @@ void UpdateDiaryFromData(void) {
     if (!WideToAnsi(DataVersionUpdate, version, sizeof version)) version[0] = 0;
     long long settings = 0, m = 0, n = 0;
     std::unordered_set<std::string> cleared;
-    bool ok = CreateTempBook(&fault) && RunStep(TempDiaryDb, L"begin", &fault) && CopySettings(&settings, &fault) &&
-              DiaryHighestRowId(&m, &fault);
+    bool ok = CreateTempBook(true, &fault) && RunStep(TempDiaryDb, L"begin", &fault) &&
+              CopySettings(&settings, &fault) && DiaryHighestRowId(DiaryDb, "VLS", &m, &fault);
     if (ok) {
         ShowJobStep(L"\r\nDatabase initial process.", L"\r\nProsess persediaan database.");
         ok = ReadClearedPlates(&cleared, &fault) && RebuildRows(cleared, version, m, &n, &fault);
     }
-    for (size_t i = 0; ok && i < ARRAYSIZE(kVlsIndexes); i++) ok = RunStep(TempDiaryDb, kVlsIndexes[i], &fault);
     if (ok) {
         ShowJobStep(L"\r\nPlease wait. Save data.", L"\r\nSila tunggu. Save data.");
-        ok = RunStep(TempDiaryDb, L"commit", &fault);
+        ok = IndexAndCommitTempBook(&fault);
     }
     if (ok && CountOf(TempDiaryDb, "select count(*) from PRS") != settings)
         ok = fault.Set(SQLITE_CORRUPT, "the settings were not all copied");
-    CloseTempBook();
-    if (ok && !ReplaceBookFile(&DiaryDb, DiaryDbPath, TempDiaryDbPath, "select count(*) from VLS", n)) {
-        ok = fault.Set(SQLITE_CANTOPEN, "the new diary could not replace the old one");
-        if (DiaryDb == NULL) OpenBookConnection(&DiaryDb, DiaryDbPath);
-    }
+    ok = ok && SwapInTempBook(n, settings, &fault);
+    RemoveTempBook();
     if (!ok) {
-        RemoveTempBook();
-        ShowUpdateFailure(fault);
-        return;
-    }
-    if (DiaryDb == NULL || CountOf(DiaryDb, "select count(*) from VLS") != n ||
-        CountOf(DiaryDb, "select count(*) from PRS") != settings) {
-        // The new diary is in place but does not read back: the backup holds the old one.
-        fault.Set(SQLITE_CANTOPEN, "the updated diary cannot be read back");
         ShowUpdateFailure(fault);
         return;
     }

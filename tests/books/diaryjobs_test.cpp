@@ -235,6 +235,7 @@ TEST_F(DiaryJobsTest, CleanUpKeepsOneRowPerKeyOfEachMode) {
         EXPECT_EQ(check.One("select C2 from VLS where C10 = 'r9'"), "0");
         EXPECT_EQ(check.One("select C8 from VLS where C10 = 'r13'"), U8(kLongLocation));
         EXPECT_EQ(check.One("select count(*) from ZELDdb_master where type = 'index' and tbl_name = 'VLS'"), "8");
+        EXPECT_EQ(check.One("select locale from android_metadata"), "en_US");
         EXPECT_EQ(Settings(), settings);
         EXPECT_EQ(dialog.Line(), L"\r\nYour diary has been cleaned up.");
         EXPECT_EQ(dialog.Title(), L"CleanUp Diary - Finished");
@@ -363,16 +364,17 @@ TEST_F(DiaryJobsTest, FaultsAtEveryPhaseLeaveTheDiaryAsItWas) {
         std::function<void()> arm;
     } cases[] = {
         {"cleanup: temporary diary full", false, [] { JobStatementHook = TempDiskFull; }},
-        {"cleanup: disk full while copying back", false,
+        {"cleanup: disk full while indexing", false,
          [] {
              FailOn = [](const WCHAR *s) { return wcscmp(s, L"CREATE INDEX idxC11 ON VLS(C11)") == 0 ? SQLITE_FULL : 0; };
              JobStatementHook = FailOnHook;
          }},
-        {"cleanup: diary commit fails", false,
+        {"cleanup: commit fails", false,
          [] {
-             FailOn = [](const WCHAR *s) { return wcscmp(s, L"commit") == 0 && TempDiaryDb == NULL ? SQLITE_FULL : 0; };
+             FailOn = [](const WCHAR *s) { return wcscmp(s, L"commit") == 0 ? SQLITE_FULL : 0; };
              JobStatementHook = FailOnHook;
          }},
+        {"cleanup: the replace fails", false, [] { BookMoveHook = FailingMove; }},
         {"cleanup: diary locked", false, [] { sqlite3_exec(LockedBy, "BEGIN EXCLUSIVE", NULL, NULL, NULL); }},
         {"cleanup: backup target unwritable", false, [] { BackupNameHook = UnwritableBackupName; }},
         {"update: temporary diary full", true, [] { JobStatementHook = TempDiskFull; }},
