@@ -204,6 +204,8 @@ void PutCleanUpRows() {
         {11, "2024-05-01 10:00:00", "1", L"Q1", L"X", "r11"},  // the same search as r4
         {12, "2024-07-01 10:00:00", "0", L"S1", kLongLocation, "r12"},
         {13, "2024-07-02 10:00:00", "0", L"S1", kLongLocation, "r13"},
+        {14, "2024-08-01 10:00:00", "1", L"T1", L"Z", "r14"},
+        {15, "2024-09-01 10:00:00", "1", L"T1", L"", "r15"},  // later, but no location
     };
     for (const Row &r : rows) PutRow(r);
 }
@@ -213,9 +215,9 @@ TEST_F(DiaryJobsTest, CleanUpKeepsOneRowPerKeyOfEachMode) {
         int mode;
         std::vector<std::string> kept;  // tags in the new rowid order
     } cases[] = {
-        {0, {"r9", "r10", "r11", "r13"}},
-        {1, {"r2", "r3", "r5", "r8", "r9", "r10", "r11", "r13"}},
-        {2, {"r1", "r2", "r3", "r5", "r8", "r9", "r10", "r11", "r12", "r13"}},
+        {0, {"r9", "r10", "r11", "r13", "r14"}},
+        {1, {"r2", "r3", "r5", "r8", "r9", "r10", "r11", "r13", "r14", "r15"}},
+        {2, {"r1", "r2", "r3", "r5", "r8", "r9", "r10", "r11", "r12", "r13", "r14", "r15"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode);
@@ -257,7 +259,7 @@ TEST_F(DiaryJobsTest, CleanUpSpeaksMalayAndToleratesNoDialog) {
     }
     PutRow({20, "2024-08-01 10:00:00", "1", L"P1", L"Z", "r20"});
     CleanUpDiaryDuplicates(0);  // no dialog at all
-    EXPECT_EQ(Tags(), (std::vector<std::string>{"r9", "r11", "r13", "r20"}));
+    EXPECT_EQ(Tags(), (std::vector<std::string>{"r9", "r11", "r13", "r14", "r20"}));
 }
 
 // ---- Update Diary ------------------------------------------------------------------
