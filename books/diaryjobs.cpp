@@ -177,8 +177,8 @@ void RemoveTempBook() {
     DeleteFileW(TempDiaryDbPath);
 }
 
-// Makes the temporary diary afresh: PRS and an unindexed VLS, the indexes
-// coming once the rows are in. The connection is set up for one writer
+// Makes the temporary diary afresh: an unindexed VLS (its indexes come
+// once the rows are in) and, with withSettings, an empty PRS. The connection is set up for one writer
 // that need not survive a crash (the diary's own file is what counts).
 bool CreateTempBook(bool withSettings, JobFault *fault) {
     RemoveTempBook();
