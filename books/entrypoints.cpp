@@ -3,6 +3,3 @@
 #include "books.h"
 
 void ShowDiaryWindow(HWND) {}
-void CleanUpDiaryDuplicates(int) {}
-void UpdateDiaryFromData(void) {}
-void PurgeClearedPlatesFromRemark(void) {}

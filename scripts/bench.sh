@@ -18,6 +18,8 @@
 #   KORVANE_BENCH_OWN_DIARY rows of the own diary an import goes into
 #                           (default 1000000; made once)
 #   KORVANE_BENCH_IMPORT_DIARY rows of the imported diary  (default 100000)
+#   KORVANE_BENCH_DIARYJOBS rows of the diary that CleanUp and Update Diary
+#                           rebuild                       (default 1000000)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -73,3 +75,6 @@ echo
 echo
 "$KORVANE_WINE" "$bin/bench_imports.exe" "$(winpath "$data")" "${KORVANE_BENCH_OWN_DIARY:-1000000}" \
   "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "${KORVANE_BENCH_REMARKS:-100000}"
+echo
+"$KORVANE_WINE" "$bin/bench_diaryjobs.exe" "$(winpath "$file")" "$(winpath "$data/work")" \
+  "${KORVANE_BENCH_DIARYJOBS:-1000000}" "$seed"
