@@ -27,17 +27,11 @@
 #include "dbfiles.h"
 #include "mainwindow.h"
 #include "md5.h"
+#include "resource.h"
 #include "sqlexec.h"
 #include "textutil.h"
 
 namespace {
-
-// The controls of the password entry dialog that the jobs write.
-enum {
-    kEntryOkButton = 603,
-    kEntryCancelButton = 604,
-    kEntryMessageLine = 605,
-};
 
 enum {
     kProgressStep = 100,     // rows between two looks at the clock and the queue
@@ -116,7 +110,7 @@ void ShowJobTitle(const WCHAR *english, const WCHAR *malay) {
 
 // Writes the job's message line and paints it at once.
 void ShowJobText(const WCHAR *text) {
-    HWND line = JobWindow() != NULL ? GetDlgItem(JobWindow(), kEntryMessageLine) : NULL;
+    HWND line = JobWindow() != NULL ? GetDlgItem(JobWindow(), IDC_PWENTRY_MSGBOX) : NULL;
     if (line == NULL) return;
     SetWindowTextW(line, text);
     ShowWindow(line, SW_SHOW);
@@ -148,7 +142,7 @@ struct ProgressLine {
 // OK and Cancel go for good: the user closes the dialog with its close box.
 void HideJobButtons() {
     if (JobWindow() == NULL) return;
-    const int ids[] = {kEntryOkButton, kEntryCancelButton};
+    const int ids[] = {IDC_PWENTRY_OK, IDC_PWENTRY_CANCEL};
     for (int id : ids) {
         HWND button = GetDlgItem(JobWindow(), id);
         if (button == NULL) continue;
