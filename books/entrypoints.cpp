@@ -2,7 +2,6 @@
 // nothing and changes nothing until it is.
 #include "books.h"
 
-void ShowDiaryWindow(HWND) {}
 int ShowListLocationWindow(HWND) { return 0; }
 void ShowImportDiaryDialog(HWND) {}
 void ShowImportRemarkDialog(HWND) {}

@@ -12,6 +12,7 @@
 #   KORVANE_BENCH_DIARY     rows of the used diary whose start-up check is
 #                           timed                         (default 20000)
 #   KORVANE_BENCH_REMARKS   rows of the remark book       (default 100000)
+#   KORVANE_BENCH_DIARY_ROWS rows of the Diary window's diary (default 1000000)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -62,3 +63,5 @@ echo
 "$KORVANE_WINE" "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
 echo
 "$KORVANE_WINE" "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"
+echo
+"$KORVANE_WINE" "$bin/bench_diary.exe" "$(winpath "$data")" "${KORVANE_BENCH_DIARY_ROWS:-1000000}"

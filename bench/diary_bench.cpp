@@ -1,0 +1,159 @@
+// The Diary window on a large diary: opening the window; Show of "All",
+// of "Found Only" with a financier and of a location search, each until
+// the first rows are painted; and paging with Page Down from the top to
+// the end through the row cache, as the owner-data list asks for rows,
+// with the slowest page. The rows of one page loaded by OFFSET at three
+// depths show what a cache that skips rows by OFFSET would pay.
+//
+//   bench_diary FOLDER [ROWS]
+//
+// A diary of ROWS rows (default 1000000) is made in FOLDER by the data
+// tool, once; a diary of that name and size is used again.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "benchutil.h"
+#include "bookjob.h"
+#include "books.h"
+#include "cipher.h"
+#include "datastore.h"
+#include "datatool.h"
+#include "listviewbox.h"
+#include "resource.h"
+
+namespace {
+
+double Ms(double seconds) { return seconds * 1000.0; }
+
+void Paint(HWND window) { RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
+void Choose(HWND dialog, int combo, int index) {
+    SendDlgItemMessageW(dialog, combo, CB_SETCURSEL, (WPARAM)index, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(combo, CBN_SELCHANGE), (LPARAM)GetDlgItem(dialog, combo));
+}
+
+// Show, timed until the list's first rows are painted; prints the median
+// and the slowest of five.
+void TimeShow(HWND dialog, const char *name) {
+    std::vector<double> shows;
+    for (int i = 0; i < 5; i++) {
+        double start = bench::Now();
+        SendMessageW(GetDlgItem(dialog, IDC_DIARY_SHOW), BM_CLICK, 0, 0);
+        UpdateWindow(DiaryList.list);
+        shows.push_back(Ms(bench::Now() - start));
+    }
+    printf("diary: Show %s, %d rows, to the first rows painted: median %.2f ms, max %.2f ms\n", name,
+           DiaryList.ListViewBoxGetItemCount(), bench::Percentile(shows, 50), bench::Percentile(shows, 100));
+}
+
+// Page Down from the top to the end; prints the pages' times.
+void TimePaging(const char *name) {
+    HWND list = DiaryList.list;
+    SetFocus(list);
+    SendMessageW(list, WM_KEYDOWN, VK_HOME, 0);
+    UpdateWindow(list);
+    std::vector<double> pages;
+    int top = -1;
+    double slowestAt = 0;
+    for (int guard = 0; guard < 2000000; guard++) {
+        double start = bench::Now();
+        SendMessageW(list, WM_KEYDOWN, VK_NEXT, 0);
+        UpdateWindow(list);
+        double ms = Ms(bench::Now() - start);
+        pages.push_back(ms);
+        int now = (int)SendMessageW(list, LVM_GETTOPINDEX, 0, 0);
+        if (ms >= bench::Percentile(pages, 100)) slowestAt = now;
+        if (now == top) break;
+        top = now;
+    }
+    std::vector<double> lastPages(pages.end() - (pages.size() > 10 ? 10 : pages.size()), pages.end());
+    printf("diary: paging %s to the end, %zu pages (top row %d): median %.3f ms, p99 %.3f ms, slowest %.3f ms "
+           "(at row %.0f), slowest of the last 10 %.3f ms\n",
+           name, pages.size(), top, bench::Percentile(pages, 50), bench::Percentile(pages, 99),
+           bench::Percentile(pages, 100), slowestAt, bench::Percentile(lastPages, 100));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: bench_diary FOLDER [ROWS]\n");
+        return 2;
+    }
+    int rows = argc > 2 ? _wtoi(argv[2]) : 1000000;
+    std::wstring book = std::wstring(argv[1]) + L"\\KorvaneDiary-bench-" + std::to_wstring(rows) + L".db";
+    KeyCipherContexts();
+    bool made = false;
+    if (OpenBookConnection(&DiaryDb, book.c_str()) == SQLITE_OK &&
+        bench::QueryNumber(DiaryDb, "select count(*) from VLS") == rows) {
+        made = true;
+    } else {
+        sqlite3_close(DiaryDb);
+        DiaryDb = NULL;
+    }
+    if (!made) {
+        std::string error;
+        double t0 = bench::Now();
+        if (datatool::MakeDiaryFile(book.c_str(), 15, rows, false, {}, &error) != 0) {
+            fprintf(stderr, "bench_diary: %s\n", error.c_str());
+            return 1;
+        }
+        sqlite3_close(DiaryDb);
+        DiaryDb = NULL;
+        printf("diary: diary of %d rows made in %.1f s\n", rows, bench::Now() - t0);
+        if (OpenBookConnection(&DiaryDb, book.c_str()) != SQLITE_OK) return 1;
+    }
+    UseEnglish = 1;
+    SoundOnFound = 0;
+
+    double start = bench::Now();
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_DIARY), NULL, DiaryDialogProc, 0);
+    if (dialog == NULL) return 1;
+    ShowWindow(dialog, SW_SHOW);
+    Paint(dialog);
+    printf("diary: opening the window: %.2f ms\n", Ms(bench::Now() - start));
+
+    TimeShow(dialog, "All");
+    TimePaging("All");
+
+    // The data file's financiers are not open here: the first is put into
+    // the combo as the window's financier select would.
+    std::wstring financier = datatool::SyntheticFinanciers()[0];
+    SendDlgItemMessageW(dialog, IDC_DIARY_FINANCIER, CB_ADDSTRING, 0, (LPARAM)financier.c_str());
+    Choose(dialog, IDC_DIARY_VIEW, kDiaryViewFound);
+    Choose(dialog, IDC_DIARY_FINANCIER, 1);
+    TimeShow(dialog, ("\"Found Only\" of " + bench::Utf8(financier)).c_str());
+    TimePaging("\"Found Only\" of a financier");
+
+    Choose(dialog, IDC_DIARY_VIEW, kDiaryViewLocation);
+    SetDlgItemTextW(dialog, IDC_DIARY_FIND, L"AMPANG");
+    TimeShow(dialog, "of the location AMPANG (every row)");
+    SetDlgItemTextW(dialog, IDC_DIARY_FIND, L"KLANG");
+    TimeShow(dialog, "of the location KLANG (no row)");
+
+    // What a page costs when its rows are skipped to by OFFSET.
+    Choose(dialog, IDC_DIARY_VIEW, kDiaryViewAll);
+    Choose(dialog, IDC_DIARY_FINANCIER, 0);
+    SendMessageW(GetDlgItem(dialog, IDC_DIARY_SHOW), BM_CLICK, 0, 0);
+    for (int offset : {0, rows / 2, rows - 60}) {
+        std::vector<double> loads;
+        for (int i = 0; i < 5; i++) {
+            DiaryRowCache->free_table();
+            double t = bench::Now();
+            DiaryRowCache->load_window(CurrentListQuery, offset, offset + 60);
+            loads.push_back(Ms(bench::Now() - t));
+        }
+        printf("diary: one page's rows loaded by OFFSET at row %d: median %.2f ms\n", offset,
+               bench::Percentile(loads, 50));
+    }
+    DestroyWindow(dialog);
+    sqlite3_close(DiaryDb);
+    DiaryDb = NULL;
+    return 0;
+}
