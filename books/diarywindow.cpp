@@ -415,7 +415,7 @@ BOOL Diary_OnNotify(HWND dialog, int id, NMHDR *header) {
         return TRUE;
     case LVN_GETDISPINFOW: {
         LVITEMW &item = reinterpret_cast<NMLVDISPINFOW *>(header)->item;
-        if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) item.iImage = DiaryRowImage(item.iItem);
+        if (item.mask & LVIF_IMAGE) item.iImage = item.iSubItem == 0 ? DiaryRowImage(item.iItem) : -1;  // icons in the first column only
         if ((item.mask & LVIF_TEXT) && item.pszText != NULL && item.cchTextMax > 0)
             DiaryCellText(item.iItem, item.iSubItem, item.pszText, (size_t)item.cchTextMax);
         return FALSE;

@@ -201,7 +201,8 @@ TEST_F(RowCache, RowsAfterHeldOnesMatchTheOffsetRows) {
     ASSERT_GT(count, 200);
     for (int row = 0; row < count; row++) {
         const char *paged = Cache().cell_text(kDesc, row, 2);  // walks forward window by window
-        offsetCache.free_table();                              // nothing held: an OFFSET load
+        offsetCache.free_table();  // nothing held: an OFFSET load
+        offsetCache.first_row = offsetCache.last_row = -1;
         const char *jumped = offsetCache.cell_text(kDesc, row, 2);
         ASSERT_NE(paged, (const char *)NULL);
         ASSERT_NE(jumped, (const char *)NULL);
@@ -210,9 +211,11 @@ TEST_F(RowCache, RowsAfterHeldOnesMatchTheOffsetRows) {
     // A hint past the held rows, with a gap between.
     Cache().ensure_rows(kDesc, 150, 160);
     offsetCache.free_table();
+    offsetCache.first_row = offsetCache.last_row = -1;
     EXPECT_STREQ(Cache().cell_text(kDesc, 155, 0), offsetCache.cell_text(kDesc, 155, 0));
     // Another query never continues from the rows of the first.
     const char kAll[] = "select C1,C2,rowid from VLS order by RowID desc";
     offsetCache.free_table();
+    offsetCache.first_row = offsetCache.last_row = -1;
     EXPECT_STREQ(Cache().cell_text(kAll, 170, 0), offsetCache.cell_text(kAll, 170, 0));
 }
