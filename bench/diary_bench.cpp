@@ -137,7 +137,9 @@ int wmain(int argc, wchar_t **argv) {
         fprintf(stderr, "usage: bench_diary FOLDER [ROWS]\n");
         return 2;
     }
+    setvbuf(stdout, NULL, _IONBF, 0);
     int rows = argc > 2 ? _wtoi(argv[2]) : 1000000;
+    bool plansOnly = argc > 3;
     std::wstring book = std::wstring(argv[1]) + L"\\KorvaneDiary-bench-" + std::to_wstring(rows) + L".db";
     KeyCipherContexts();
     bool made = false;
@@ -164,6 +166,27 @@ int wmain(int argc, wchar_t **argv) {
     SoundOnFound = 0;
     sqlite3_trace_v2(DiaryDb, SQLITE_TRACE_STMT, CountStatement, NULL);
 
+    if (plansOnly) {
+        const char *const queries[] = {
+            "select *,rowid from VLS where C2 >= 1 and C6 >= 'BINTANG LEASING SDN BHD' and C6 < 'BINTANG LEASING SDN BHE' order by RowID desc LIMIT 51 OFFSET 0",
+            "select *,rowid from VLS where rowid < 500000 and (C2 >= 1 and C6 >= 'BINTANG LEASING SDN BHD' and C6 < 'BINTANG LEASING SDN BHE') order by RowID desc LIMIT 51 OFFSET 0",
+            "select count(*) from VLS where C2 >= 1 and C6 >= 'BINTANG LEASING SDN BHD' and C6 < 'BINTANG LEASING SDN BHE'",
+            "select *,rowid from VLS where C8 like '%AMPANG%' order by RowID desc LIMIT 51 OFFSET 0",
+            "select count(*) from VLS where C8 like '%AMPANG%'",
+        };
+        for (const char *q : queries) {
+            std::string plan = std::string("explain query plan ") + q;
+            sqlite3_stmt *stmt = NULL;
+            sqlite3_prepare_v2(DiaryDb, plan.c_str(), -1, &stmt, NULL);
+            printf("%s\n", q);
+            while (sqlite3_step(stmt) == SQLITE_ROW) printf("    %s\n", (const char *)sqlite3_column_text(stmt, 3));
+            sqlite3_finalize(stmt);
+            double t = bench::Now();
+            sqlite3_exec(DiaryDb, q, NULL, NULL, NULL);
+            printf("    %.2f ms\n", Ms(bench::Now() - t));
+        }
+        return 0;
+    }
     double start = bench::Now();
     HWND dialog = CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDD_DIARY), NULL, DiaryDialogProc, 0);
     if (dialog == NULL) return 1;

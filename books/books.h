@@ -117,6 +117,7 @@ extern HWND PasswordEntryDialogHandle;    // the password entry dialog (600) whi
 
 // diarywindow.cpp
 extern cached_alpha_view *DiaryRowCache;  // the Diary list's row cache while the window is open, else NULL
+extern char DiaryCountQuery[kListQueryBytes];  // ANSI count of CurrentListQuery's rows in the Diary; "" counts from it
 // Opens the Diary window (400) modally over owner, once its password is right.
 void ShowDiaryWindow(HWND owner);
 INT_PTR CALLBACK DiaryDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -142,12 +143,16 @@ DiaryView ChosenDiaryView(HWND dialog);
 // statement does not fit or findText is longer than a field.
 bool FormatDiaryQuery(DiaryView view, const WCHAR *financier, const WCHAR *findText, WCHAR *out,
                       size_t outChars);
+// The same, or with counting the count SELECT of those rows.
+bool FormatDiaryQueryOf(DiaryView view, const WCHAR *financier, const WCHAR *findText, bool counting, WCHAR *out,
+                        size_t outChars);
 // Show: runs the chosen view's query into the list and its count.
 void RunDiaryShow(HWND dialog);
 // Back to "All" with any financier, the row of rowId selected.
 void ResetDiaryFilters(int rowId);
 // Empties the location and remark edits; sets the count label to "0
-// row(no data)"; recounts and reloads the list's rows (the new count).
+// row(no data)"; recounts (DiaryCountQuery, or CurrentListQuery when that
+// is empty) and reloads the list's rows, returning the new count.
 void ClearDiaryEdits(HWND dialog);
 void SetDiaryNoDataText(HWND dialog);
 int RefreshDiaryRows(void);

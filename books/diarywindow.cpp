@@ -19,6 +19,7 @@
 #include "textutil.h"
 
 cached_alpha_view *DiaryRowCache;
+char DiaryCountQuery[kListQueryBytes];
 
 namespace {
 
@@ -66,17 +67,18 @@ bool IsAnyFinancier(const WCHAR *financier) {
 // (a financier's branch) takes that name alone; a name without one takes
 // every C6 that begins with it (from the name up to the name with its last
 // character raised by one). An empty name takes the rows without one.
-bool FinancierCondition(const WCHAR *name, WCHAR *out, size_t outChars) {
+bool FinancierCondition(const WCHAR *name, bool listing, WCHAR *out, size_t outChars) {
     WCHAR quoted[2 * kTextChars];
     if (!SqlQuote(name, quoted)) return false;
     size_t length = wcslen(name);
     if (length == 0 || wcschr(name, L'-') != NULL || name[length - 1] == 0xFFFF)
-        return FormatJobStatement(out, outChars, L"C6 = '%ls'", quoted);
+        return FormatJobStatement(out, outChars, L"C6 = '%ls'", quoted);  // the index gives these rows by rowid
     WCHAR bound[kTextChars], quotedBound[2 * kTextChars];
     TextCopy(bound, name);
     bound[length - 1] = (WCHAR)(bound[length - 1] + 1);
     if (!SqlQuote(bound, quotedBound)) return false;
-    return FormatJobStatement(out, outChars, L"C6 >= '%ls' and C6 < '%ls'", quoted, quotedBound);
+    const WCHAR *column = listing ? L"+C6" : L"C6";
+    return FormatJobStatement(out, outChars, L"%ls >= '%ls' and %ls < '%ls'", column, quoted, column, quotedBound);
 }
 
 void ShowFindMessage(HWND dialog, const WCHAR *english, const WCHAR *malay) {
@@ -153,17 +155,29 @@ DiaryView ChosenDiaryView(HWND dialog) {
 
 bool FormatDiaryQuery(DiaryView view, const WCHAR *financier, const WCHAR *findText, WCHAR *out,
                       size_t outChars) {
-    static const WCHAR *const kFoundCondition[] = {L"", L"C2 >= 1 and ", L"C2 = 2 and "};
+    return FormatDiaryQueryOf(view, financier, findText, false, out, outChars);
+}
+
+// The list's SELECT, or with counting the count of its rows. The rows of a
+// financier's name prefix are listed with the indexes of C2 and C6 set
+// aside ("+"), so that the engine walks the rows by rowid and stops once a
+// page is full instead of sorting every row of the financier for each
+// page; the count uses the index of C6.
+bool FormatDiaryQueryOf(DiaryView view, const WCHAR *financier, const WCHAR *findText, bool counting, WCHAR *out,
+                        size_t outChars) {
+    const WCHAR *head = counting ? L"select count(*) from VLS" : L"select *,rowid from VLS";
+    const WCHAR *order = counting ? L"" : L" order by RowID desc";
     if (view <= kDiaryViewFoundNew) {
-        const WCHAR *found = kFoundCondition[view];
         if (IsAnyFinancier(financier)) {
             static const WCHAR *const kWhole[] = {L"", L" where C2 >= 1", L" where C2 = 2"};
-            return FormatJobStatement(out, outChars, L"select *,rowid from VLS%ls order by RowID desc", kWhole[view]);
+            return FormatJobStatement(out, outChars, L"%ls%ls%ls", head, kWhole[view], order);
         }
+        static const WCHAR *const kListed[] = {L"", L"+C2 >= 1 and ", L"+C2 = 2 and "};
+        static const WCHAR *const kCounted[] = {L"", L"C2 >= 1 and ", L"C2 = 2 and "};
         WCHAR condition[kStatementChars];
-        if (!FinancierCondition(financier, condition, ARRAYSIZE(condition))) return false;
-        return FormatJobStatement(out, outChars, L"select *,rowid from VLS where %ls%ls order by RowID desc", found,
-                                  condition);
+        if (!FinancierCondition(financier, !counting, condition, ARRAYSIZE(condition))) return false;
+        return FormatJobStatement(out, outChars, L"%ls where %ls%ls%ls", head, counting ? kCounted[view] : kListed[view],
+                                  condition, order);
     }
     if (view == kDiaryViewPlate) {
         char plate[kCipherFieldBytes];
@@ -171,8 +185,7 @@ bool FormatDiaryQuery(DiaryView view, const WCHAR *financier, const WCHAR *findT
         WCHAR widePlate[kCipherFieldBytes], quoted[2 * kCipherFieldBytes];
         AnsiToWide(plate, widePlate, ARRAYSIZE(widePlate));
         if (!SqlQuote(widePlate, quoted)) return false;
-        return FormatJobStatement(out, outChars, L"select *,rowid from VLS where C3 = '%ls' order by RowID desc",
-                                  quoted);
+        return FormatJobStatement(out, outChars, L"%ls where C3 = '%ls'%ls", head, quoted, order);
     }
     WCHAR quoted[2 * kTextChars];
     if (wcslen(findText) >= kTextChars || !SqlQuote(findText, quoted)) return false;
@@ -180,8 +193,7 @@ bool FormatDiaryQuery(DiaryView view, const WCHAR *financier, const WCHAR *findT
                              : view == kDiaryViewLocationFound ? L"C2 >= 1 and C8 like"
                              : view == kDiaryViewLocationNew   ? L"C2 = 2 and C8 like"
                                                                : L"C10 like";
-    return FormatJobStatement(out, outChars, L"select *,rowid from VLS where %ls '%%%ls%%' order by RowID desc",
-                              condition, quoted);
+    return FormatJobStatement(out, outChars, L"%ls where %ls '%%%ls%%'%ls", head, condition, quoted, order);
 }
 
 void ClearDiaryEdits(HWND dialog) {
@@ -193,7 +205,11 @@ void SetDiaryNoDataText(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_DIARY_COUNT, Pick(L"0 row(no data)", L"0 baris(tiada data)"));
 }
 
-int RefreshDiaryRows(void) { return DiaryRowCache != NULL ? DiaryRowCache->refresh(CurrentListQuery, true) : 0; }
+int RefreshDiaryRows(void) {
+    if (DiaryRowCache == NULL) return 0;
+    if (DiaryCountQuery[0] == 0) return DiaryRowCache->refresh(CurrentListQuery, true);
+    return DiaryRowCache->refresh_with_count(CurrentListQuery, DiaryCountQuery, true);
+}
 
 bool DiaryCellText(int row, int subItem, WCHAR *out, size_t outChars) {
     static const int kColumns[10] = {0, 2, 6, 3, 4, 5, 7, 9, 10, 11};
@@ -252,8 +268,11 @@ void RunDiaryShow(HWND dialog) {
             return;
         }
     }
-    WCHAR query[kStatementChars];
-    if (tooLong || !FormatDiaryQuery(view, financier, find, query, ARRAYSIZE(query)) || !SetListQuery(query)) {
+    WCHAR query[kStatementChars], countQuery[kStatementChars];
+    if (tooLong || !FormatDiaryQueryOf(view, financier, find, false, query, ARRAYSIZE(query)) ||
+        !FormatDiaryQueryOf(view, financier, find, true, countQuery, ARRAYSIZE(countQuery)) ||
+        !WideToAnsi(countQuery, DiaryCountQuery, sizeof DiaryCountQuery) || !SetListQuery(query)) {
+        DiaryCountQuery[0] = 0;
         ShowFindMessage(dialog, L"The text in the find box is too long to search for.",
                         L"Teks di dalam kotak carian terlalu panjang untuk dicari.");
         ShowItem(dialog, IDC_DIARY_MSGBOX, false);
@@ -346,6 +365,7 @@ BOOL Diary_OnInit(HWND dialog) {
     delete DiaryRowCache;
     DiaryRowCache = new cached_alpha_view(DiaryDb, "VLS");
     CurrentListQuery[0] = 0;
+    DiaryCountQuery[0] = 0;
     SetFocus(Item(dialog, IDC_DIARY_SHOW));
     return FALSE;
 }
@@ -486,6 +506,7 @@ void Diary_OnDestroy(void) {
     delete DiaryRowCache;
     DiaryRowCache = NULL;
     CurrentListQuery[0] = 0;
+    DiaryCountQuery[0] = 0;
 }
 
 }  // namespace
@@ -502,6 +523,7 @@ void ResetDiaryFilters(int rowId) {
     DiaryList.ListViewBoxClear();
     SetDiaryNoDataText(dialog);
     SetListQuery(L"select *,rowid from VLS order by RowID desc");
+    DiaryCountQuery[0] = 0;
     int count = RefreshDiaryRows();
     DiaryList.ListViewBoxSetItemCount(count);
     SetRowCountText(Item(dialog, IDC_DIARY_COUNT), count);
