@@ -217,5 +217,6 @@ TEST_F(RowCache, RowsAfterHeldOnesMatchTheOffsetRows) {
     const char kAll[] = "select C1,C2,rowid from VLS order by RowID desc";
     offsetCache.free_table();
     offsetCache.first_row = offsetCache.last_row = -1;
-    EXPECT_STREQ(Cache().cell_text(kAll, 170, 0), offsetCache.cell_text(kAll, 170, 0));
+    ASSERT_LT(Cache().last_row, 250);
+    EXPECT_STREQ(Cache().cell_text(kAll, 250, 0), offsetCache.cell_text(kAll, 250, 0));
 }
