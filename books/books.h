@@ -164,8 +164,55 @@ INT_PTR CALLBACK PasswordEntryDialogProc(HWND dialog, UINT msg, WPARAM wParam, L
 bool StoreBookPassword(sqlite3 **db, const WCHAR *password, HWND window);
 
 // diarywindow.cpp
+extern cached_alpha_view *DiaryRowCache;  // the Diary list's row cache while the window is open, else NULL
+extern char DiaryCountQuery[kListQueryBytes];  // ANSI count of CurrentListQuery's rows in the Diary; "" counts from it
 // Opens the Diary window (400) modally over owner, once its password is right.
 void ShowDiaryWindow(HWND owner);
+INT_PTR CALLBACK DiaryDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+// Key procedures of the find box, the location and the remark edits:
+// Enter clicks Show or Save Changes, Tab moves the focus on.
+LRESULT CALLBACK DiaryFindEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                   DWORD_PTR index);
+LRESULT CALLBACK DiaryLocationEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR index);
+LRESULT CALLBACK DiaryRemarkEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR index);
+// The views of the Diary window's view combo, in its order.
+enum DiaryView {
+    kDiaryViewAll, kDiaryViewFound, kDiaryViewFoundNew, kDiaryViewPlate, kDiaryViewLocation,
+    kDiaryViewLocationFound, kDiaryViewLocationNew, kDiaryViewRemark, kDiaryViewCount
+};
+// The view chosen in dialog's view combo, told by its text in either
+// language; an unknown text is the plate view.
+DiaryView ChosenDiaryView(HWND dialog);
+// Forms the SELECT of a view into out: financier (leading blanks removed)
+// narrows the first three views, findText is what the find views look
+// for. Every text is quoted. Returns false, out emptied, when the
+// statement does not fit or findText is longer than a field.
+bool FormatDiaryQuery(DiaryView view, const WCHAR *financier, const WCHAR *findText, WCHAR *out,
+                      size_t outChars);
+// The same, or with counting the count SELECT of those rows.
+bool FormatDiaryQueryOf(DiaryView view, const WCHAR *financier, const WCHAR *findText, bool counting, WCHAR *out,
+                        size_t outChars);
+// Show: runs the chosen view's query into the list and its count.
+void RunDiaryShow(HWND dialog);
+// Back to "All" with any financier, the row of rowId selected.
+void ResetDiaryFilters(int rowId);
+// Empties the location and remark edits; sets the count label to "0
+// row(no data)"; recounts (DiaryCountQuery, or CurrentListQuery when that
+// is empty) and reloads the list's rows, returning the new count.
+void ClearDiaryEdits(HWND dialog);
+void SetDiaryNoDataText(HWND dialog);
+int RefreshDiaryRows(void);
+
+// diarycommands.cpp: the Diary window's commands.
+void DiarySaveChanges(HWND dialog);
+void DiaryDeleteAll(HWND dialog);
+void DiaryDeleteThisRow(HWND dialog);
+void DiaryDeleteThisPage(HWND dialog);
+void DiaryDeleteOwner(HWND dialog);
+void DiaryDeleteBefore(HWND dialog);
+void DiaryListLocation(HWND dialog);
 
 // listlocation.cpp
 enum { kLocationQueryBytes = 256 };

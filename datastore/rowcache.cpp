@@ -41,7 +41,8 @@ cached_alpha_view::cached_alpha_view(sqlite3 *connection, const char *initialQue
       error_text{"error"},
       initial_query{},
       connection(connection),
-      from_position(0) {
+      from_position(0),
+      held_query{} {
     TextCopy(initial_query, initialQuery);
 }
 
@@ -56,6 +57,7 @@ void cached_alpha_view::free_table() {
     }
     table_rows = 0;
     table_columns = 0;
+    held_query[0] = 0;
 }
 
 int cached_alpha_view::count_with_sql(const char *countSql) {
@@ -96,7 +98,51 @@ const char *cached_alpha_view::window_query(const char *query, int first, int la
     return window_query_text;
 }
 
+const char *cached_alpha_view::keyed_window_query(const char *query, long long key, int skip, int first, int last) {
+    static const char kOrder[] = " order by RowID desc";
+    const size_t orderLength = sizeof kOrder - 1;
+    if (query == NULL) return NULL;
+    size_t length = strlen(query);
+    if (length < orderLength || strcmp(query + length - orderLength, kOrder) != 0) return NULL;
+    int body = (int)(length - orderLength);
+    // The first " where " is the query's own: every quoted value follows it.
+    const char *where = strstr(query, " where ");
+    long long rows = (long long)last - first + 1;
+    HRESULT hr;
+    if (where != NULL && where < query + body) {
+        int head = (int)(where - query);
+        const char *condition = where + 7;
+        hr = StringCchPrintfA(window_query_text, ARRAYSIZE(window_query_text),
+                              "%.*hs where rowid < %lld and (%.*hs)%hs LIMIT  %lld OFFSET %d;", head, query, key,
+                              (int)(query + body - condition), condition, kOrder, rows, skip);
+    } else {
+        hr = StringCchPrintfA(window_query_text, ARRAYSIZE(window_query_text),
+                              "%.*hs where rowid < %lld%hs LIMIT  %lld OFFSET %d;", body, query, key, kOrder, rows,
+                              skip);
+    }
+    if (FAILED(hr)) {
+        window_query_text[0] = 0;
+        return NULL;
+    }
+    return window_query_text;
+}
+
 bool cached_alpha_view::load_window(const char *query, int first, int last) {
+    // Rows after the held ones of the same query continue from the last
+    // held rowid, when the query is ordered by it.
+    bool keyed = false;
+    long long key = 0;
+    int skip = 0;
+    if (table != NULL && query != NULL && table_columns > 0 && table_rows == last_row - first_row + 1 &&
+        first > last_row && strcmp(held_query, query) == 0) {
+        const char *name = table[table_columns - 1];
+        const char *lastKey = table[table_rows * table_columns + table_columns - 1];
+        if (name != NULL && _stricmp(name, "rowid") == 0 && lastKey != NULL) {
+            key = strtoll(lastKey, NULL, 10);
+            skip = first - last_row - 1;
+            keyed = true;
+        }
+    }
     free_table();
     if (row_count < 0) row_count = count_rows(query);
     if (first < 0) first = 0;
@@ -107,7 +153,8 @@ bool cached_alpha_view::load_window(const char *query, int first, int last) {
     if (last >= row_count) last = row_count - 1;
     if (last - first > window_rows) window_rows = last - first;
 
-    const char *sql = window_query(query, first, last);
+    const char *sql = keyed ? keyed_window_query(query, key, skip, first, last) : NULL;
+    if (sql == NULL) sql = window_query(query, first, last);
     if (sql == NULL || connection == NULL) return false;
     char **result = NULL;
     int rows = 0, columns = 0;
@@ -119,6 +166,7 @@ bool cached_alpha_view::load_window(const char *query, int first, int last) {
         return false;
     }
     table = result;
+    if (FAILED(StringCchCopyA(held_query, ARRAYSIZE(held_query), query))) held_query[0] = 0;  // never continued
     table_rows = rows;
     table_columns = columns;
     first_row = first;

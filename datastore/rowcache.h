@@ -63,6 +63,14 @@ class cached_alpha_view {
     // Formats query + " LIMIT  " + (last - first + 1) + " OFFSET " + first +
     // ";" into window_query_text and returns it; NULL when it does not fit.
     static const char *window_query(const char *query, int first, int last);
+    // The same window of a query that ends in " order by RowID desc" and
+    // whose last result column is the rowid, for rows that follow a held
+    // row of rowid key: the query's condition (if any) with "rowid < key"
+    // added, LIMIT (last - first + 1) and OFFSET skip (the rows between the
+    // held row and first). The engine then seeks to the key instead of
+    // stepping over every row before it. NULL when the query has not that
+    // form or the text does not fit.
+    static const char *keyed_window_query(const char *query, long long key, int skip, int first, int last);
     // Frees table; table_rows and table_columns become 0.
     void free_table();
 
@@ -79,6 +87,7 @@ class cached_alpha_view {
     char initial_query[64];      // the construction text, kept but not used
     sqlite3 *connection;         // where the SELECTs run; not owned
     size_t from_position;        // position of "from" in the last query counted
+    char held_query[kRowCacheQueryBytes];  // the query whose rows are held; "" when none
 
     static char window_query_text[kRowCacheQueryBytes];  // built by window_query, shared by all caches
 };

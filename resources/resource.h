@@ -77,8 +77,28 @@
 #define IDC_DATA_VERSION         13006   // STATIC: "Data Version: %s"
 
 // ---- Diary window (dialog 400) -----------------------------------------------
+#define IDD_DIARY                400
+#define IDC_DIARY_MSGBOX         401   // STATIC "lblMsgBox": the wait box
+#define IDC_DIARY_SHOW           402   // DEFPUSHBUTTON "Show"
+#define IDC_DIARY_DELETE_ALL     403   // BUTTON "Delete All Data"
+#define IDC_DIARY_DELETE_ROW     404   // BUTTON "Delete This Row [F4]"
+#define IDC_DIARY_COUNT          405   // STATIC "lblDiaryDataCount"
+#define IDC_DIARY_VIEW           406   // COMBOBOX: the view
+#define IDC_DIARY_FINANCIER      407   // COMBOBOX: the financier
+#define IDC_DIARY_FIND           408   // EDIT: the find box, where 407 lies
 #define IDC_DIARY_LOCATION_EDIT  409
+#define IDC_DIARY_LOCATION_LABEL 410
 #define IDC_DIARY_REMARK_EDIT    411
+#define IDC_DIARY_REMARK_LABEL   412
+#define IDC_DIARY_SAVE           413   // BUTTON "Save Changes=>"
+#define IDC_DIARY_PRINT          414   // BUTTON "Print" (no action)
+#define IDC_DIARY_DELETE_OWNER   415   // BUTTON "Delete Diary Owner =>"
+#define IDC_DIARY_OWNER          416   // EDIT, 20
+#define IDC_DIARY_DELETE_PAGE    417   // BUTTON "Delete This Page"
+#define IDC_DIARY_LIST_LOCATION  418   // BUTTON "<-List Location"
+#define IDC_DIARY_DELETE_BEFORE  419   // BUTTON "Delete Before This =>"
+#define IDC_DIARY_BEFORE_MONTH   420   // COMBOBOX: month for 419
+#define IDC_DIARY_BEFORE_YEAR    421   // EDIT, 4 digits
 
 // ---- The six lists (ListViewBox kinds 0-5) ---------------------------------
 #define IDC_RESULT_LIST          12005

@@ -20,6 +20,7 @@
 #   KORVANE_BENCH_IMPORT_DIARY rows of the imported diary  (default 100000)
 #   KORVANE_BENCH_DIARYJOBS rows of the diary that CleanUp and Update Diary
 #                           rebuild                       (default 1000000)
+#   KORVANE_BENCH_DIARY_ROWS rows of the Diary window's diary (default 1000000)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -78,3 +79,5 @@ echo
 echo
 "$KORVANE_WINE" "$bin/bench_diaryjobs.exe" "$(winpath "$file")" "$(winpath "$data/work")" \
   "${KORVANE_BENCH_DIARYJOBS:-1000000}" "$seed"
+echo
+"$KORVANE_WINE" "$bin/bench_diary.exe" "$(winpath "$data")" "${KORVANE_BENCH_DIARY_ROWS:-1000000}"

@@ -176,3 +176,47 @@ TEST_F(RowCache, RefreshRecountsAndReloadsTheWindow) {
     EXPECT_EQ(Cell(26, 0), "changed");
     EXPECT_EQ(Cell(36, 0), "error");
 }
+
+TEST(RowCacheQuery, KeyedWindowQueryText) {
+    EXPECT_STREQ(cached_alpha_view::keyed_window_query("select *,rowid from VLS order by RowID desc", 500, 0, 21, 41),
+                 "select *,rowid from VLS where rowid < 500 order by RowID desc LIMIT  21 OFFSET 0;");
+    EXPECT_STREQ(cached_alpha_view::keyed_window_query(
+                     "select *,rowid from VLS where C2 = 2 and C8 like '%A where B%' order by RowID desc", 77, 3, 0, 9),
+                 "select *,rowid from VLS where rowid < 77 and (C2 = 2 and C8 like '%A where B%') order by RowID desc "
+                 "LIMIT  10 OFFSET 3;");
+    EXPECT_EQ(cached_alpha_view::keyed_window_query("select *,rowid from VLS order by C6 desc", 5, 0, 0, 9),
+              (const char *)NULL) << "only a query ordered by the rowid continues from a key";
+}
+
+// Paging forward from held rows (continued from their last rowid) and
+// jumping (OFFSET) give the same rows, also where rowids have gaps and a
+// condition leaves rows out.
+TEST_F(RowCache, RowsAfterHeldOnesMatchTheOffsetRows) {
+    AddRows(500);
+    Exec("delete from VLS where rowid % 7 = 0");
+    const char kDesc[] = "select C1,C2,rowid from VLS where C2 <> '1' order by RowID desc";
+    cached_alpha_view offsetCache(db_, "VLS");
+    int count = Cache().refresh(kDesc, true);
+    ASSERT_EQ(offsetCache.refresh(kDesc, true), count);
+    ASSERT_GT(count, 200);
+    for (int row = 0; row < count; row++) {
+        const char *paged = Cache().cell_text(kDesc, row, 2);  // walks forward window by window
+        offsetCache.free_table();  // nothing held: an OFFSET load
+        offsetCache.first_row = offsetCache.last_row = -1;
+        const char *jumped = offsetCache.cell_text(kDesc, row, 2);
+        ASSERT_NE(paged, (const char *)NULL);
+        ASSERT_NE(jumped, (const char *)NULL);
+        ASSERT_STREQ(paged, jumped) << "row " << row;
+    }
+    // A hint past the held rows, with a gap between.
+    Cache().ensure_rows(kDesc, 150, 160);
+    offsetCache.free_table();
+    offsetCache.first_row = offsetCache.last_row = -1;
+    EXPECT_STREQ(Cache().cell_text(kDesc, 155, 0), offsetCache.cell_text(kDesc, 155, 0));
+    // Another query never continues from the rows of the first.
+    const char kAll[] = "select C1,C2,rowid from VLS order by RowID desc";
+    offsetCache.free_table();
+    offsetCache.first_row = offsetCache.last_row = -1;
+    ASSERT_LT(Cache().last_row, 250);
+    EXPECT_STREQ(Cache().cell_text(kAll, 250, 0), offsetCache.cell_text(kAll, 250, 0));
+}
