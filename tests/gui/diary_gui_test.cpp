@@ -6,7 +6,9 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,23 @@ HWND WaitForDialogWith(DWORD pid, int id, DWORD timeoutMs) {
         Sleep(50);
     } while (GetTickCount() - start < timeoutMs);
     return NULL;
+}
+
+// A visible dialog of process pid that is none of known (a message box
+// over an open window), read as a message box; false when none came.
+bool WaitForBoxOver(DWORD pid, const std::vector<HWND> &known, DWORD timeoutMs, driver::MessageBoxInfo *out) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND window : driver::FindTopWindows(pid, L"#32770", NULL)) {
+            if (!IsWindowVisible(window) || std::find(known.begin(), known.end(), window) != known.end()) continue;
+            out->window = window;
+            out->caption = driver::GetText(window);
+            out->text = driver::GetText(driver::FindControl(window, 0xFFFF));
+            return true;
+        }
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
 }
 
 // Waits until a window's title ends with one of the two texts.
@@ -203,7 +222,7 @@ TEST_F(DiaryByHand, PasswordThenShowListsTheSearchesNewestFirstAndDeleteThisRowB
     driver::Settle(diary);
     driver::PostClick(driver::FindControl(diary, IDC_DIARY_DELETE_ROW));
     driver::MessageBoxInfo box;
-    ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 10000, &box));
+    ASSERT_TRUE(WaitForBoxOver(program_.pid, {diary}, 10000, &box));
     EXPECT_NE(box.text.find(L"PlateNo = NOPE123"), std::wstring::npos) << testsupport::Utf8(box.text);
     ASSERT_TRUE(driver::AnswerMessageBox(box, IDYES));
     driver::Settle(diary);
@@ -225,13 +244,26 @@ TEST_F(DiaryByHand, PasswordThenShowListsTheSearchesNewestFirstAndDeleteThisRowB
 // The file choice of the real program: the common dialog "Choose File" gets
 // the path typed into its file name box, then Open.
 bool ChooseInFileDialog(DWORD pid, const std::wstring &path) {
-    HWND chooser = driver::WaitForWindow(pid, L"#32770", L"Choose File", 15000);
-    if (chooser == NULL) return false;
+    HWND chooser = driver::WaitForWindow(pid, L"#32770", L"Choose File", 30000);
+    if (chooser == NULL) {
+        for (HWND window : driver::FindTopWindows(pid, NULL, NULL))
+            fprintf(stderr, "window %ls \"%ls\" visible %d\n", driver::GetClass(window).c_str(),
+                    driver::GetText(window).c_str(), IsWindowVisible(window));
+        return false;
+    }
     HWND name = NULL;
     HWND combo = driver::FindControl(chooser, 0x47c);  // the file name combo of the explorer style
-    if (combo != NULL) name = FindWindowExW(combo, NULL, L"Edit", NULL);
+    if (combo != NULL) {
+        // ComboBoxEx32 > ComboBox > Edit, or the Edit right under it.
+        HWND inner = FindWindowExW(combo, NULL, L"ComboBox", NULL);
+        name = FindWindowExW(inner != NULL ? inner : combo, NULL, L"Edit", NULL);
+    }
     if (name == NULL) name = driver::FindControl(chooser, 0x480);  // the old style's file name edit
-    if (name == NULL) return false;
+    if (name == NULL) {
+        for (HWND child = GetWindow(chooser, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT))
+            fprintf(stderr, "child %ls id %d\n", driver::GetClass(child).c_str(), GetDlgCtrlID(child));
+        return false;
+    }
     driver::SetText(name, path);
     PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)driver::FindControl(chooser, IDOK));
     for (int i = 0; i < 250 && IsWindow(chooser) && IsWindowVisible(chooser); i++) Sleep(20);
