@@ -30,22 +30,8 @@ HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 void ShowItem(HWND dialog, int id, bool show) { ShowWindow(Item(dialog, id), show ? SW_SHOW : SW_HIDE); }
 
-bool Ask(HWND dialog, const WCHAR *text) {
-    return ShowMessageBox(dialog, text, L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
 void ShowError(HWND dialog, const WCHAR *english, const WCHAR *malay) {
     ShowMessageBox(dialog, Pick(english, malay), Pick(L"Error", L"Masaalah"), MB_OK);
-}
-
-void Check(HWND dialog, const WCHAR *english, const WCHAR *malay, int focusId) {
-    ShowMessageBox(dialog, Pick(english, malay), L"", MB_OK | MB_ICONEXCLAMATION);
-    SetFocus(Item(dialog, focusId));
-}
-
-void FinishMessage(HWND dialog) {
-    ShowMessageBox(dialog, Pick(L"Finish deleting the data.", L"Sudah selesai padam data."),
-                   Pick(L"Finish", L"Selesai"), MB_OK);
 }
 
 int RowIdOf(HWND list, int row) {
@@ -117,7 +103,7 @@ void DiaryDeleteAll(HWND dialog) {
     JobBusyGuard busy;
     if (!busy.acquired()) return;
     DiaryList.ListViewBoxHide();
-    if (!Ask(dialog, Pick(L"Are you sure that you want to delete all the data?",
+    if (!AskBookQuestion(dialog, Pick(L"Are you sure that you want to delete all the data?",
                           L"Adakah anda pasti yang anda ingin memadam semua data?"))) {
         ShowItem(dialog, IDC_DIARY_COUNT, false);
         return;
@@ -137,7 +123,7 @@ void DiaryDeleteAll(HWND dialog) {
     RefreshDiaryRows();
     UpdateWindow(dialog);
     PumpPendingMessages();
-    FinishMessage(dialog);
+    ShowDeletionFinished(dialog);
 }
 
 void DiaryDeleteThisRow(HWND dialog) {
@@ -155,7 +141,7 @@ void DiaryDeleteThisRow(HWND dialog) {
                      Pick(L"Are you sure that you want to delete this row?\r\nPlateNo = %ls",
                           L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = %ls"),
                      plate);
-    if (!Ask(dialog, question)) return;
+    if (!AskBookQuestion(dialog, question)) return;
     ClearDiaryEdits(dialog);
     int oldCount = DiaryList.ListViewBoxGetItemCount();
     BlankDiaryRowById(RowIdOf(list, row));
@@ -174,7 +160,7 @@ void DiaryDeleteThisRow(HWND dialog) {
 void DiaryDeleteThisPage(HWND dialog) {
     JobBusyGuard busy;
     if (!busy.acquired()) return;
-    if (!Ask(dialog, Pick(L"Are you sure that you want to delete data on this page?",
+    if (!AskBookQuestion(dialog, Pick(L"Are you sure that you want to delete data on this page?",
                           L"Adakah anda pasti yang anda ingin memadam data di mukasurat ini?")))
         return;
     HWND list = DiaryList.list;
@@ -232,7 +218,7 @@ void DiaryDeleteOwner(HWND dialog) {
                      Pick(L"Are you sure that you want to delete data with this 'Diary Owner'?\r\n'Diary Owner' = %ls",
                           L"Adakah anda pasti yang anda ingin memadam data dengan 'Diary Owner' ini?\r\n'Diary Owner' = %ls"),
                      owner);
-    if (!Ask(dialog, text)) {
+    if (!AskBookQuestion(dialog, text)) {
         SetFocus(Item(dialog, IDC_DIARY_OWNER));
         return;
     }
@@ -265,39 +251,11 @@ void DiaryDeleteBefore(HWND dialog) {
     JobBusyGuard busy;
     if (!busy.acquired()) return;
     DiaryList.ListViewBoxHide();
-    int month = (int)SendDlgItemMessageW(dialog, IDC_DIARY_BEFORE_MONTH, CB_GETCURSEL, 0, 0);
-    if (month < 1 || month > 12) month = 0;
-    WCHAR year[8];
-    GetDlgItemTextW(dialog, IDC_DIARY_BEFORE_YEAR, year, ARRAYSIZE(year));
-    int yearValue = _wtoi(year);
-    if (year[0] == 0) {
-        Check(dialog, L"Please key in the year for 'Delete Before This'.", L"Sila masukkan tahun untuk 'Padam Sebelum Ini'.",
-              IDC_DIARY_BEFORE_YEAR);
-        return;
-    }
-    if (wcslen(year) < 4) {
-        Check(dialog, L"The year for the 'Delete Before This' must be 4 digits.",
-              L"Tahun untuk 'Padam Sebelum Ini' mestilah 4 digit.", IDC_DIARY_BEFORE_YEAR);
-        return;
-    }
-    bool digits = true;
-    for (const WCHAR *c = year; *c; c++) digits = digits && *c >= L'0' && *c <= L'9';
-    if (!digits || yearValue < 1970 || yearValue > 2040) {
-        Check(dialog, L"The year for the 'Delete Before This' must be between 1970 and 2040.",
-              L"Tahun untuk 'Padam Sebelum Ini' mestilah diantara 1970 dan 2040.", IDC_DIARY_BEFORE_YEAR);
-        return;
-    }
-    if (month == 0) {
-        Check(dialog, L"Please select the month for the 'Delete Before This'.",
-              L"Sila pilih bulan untuk 'Padam Sebelum Ini'.", IDC_DIARY_DELETE_BEFORE);
-        return;
-    }
-    WCHAR question[kTextChars];
-    StringCchPrintfW(question, ARRAYSIZE(question),
-                     Pick(L"Are you sure that you want to delete all data before 01-%ls-%ls?",
-                          L"Adakah anda pasti yang anda ingin memadam semua data sebelum 01-%ls-%ls?"),
-                     MonthName(month), year);
-    if (!Ask(dialog, question)) {
+    int year = 0, month = 0;
+    int choice =
+        ChooseDeleteBefore(dialog, IDC_DIARY_BEFORE_MONTH, IDC_DIARY_BEFORE_YEAR, IDC_DIARY_DELETE_BEFORE, &year, &month);
+    if (choice == 0) return;
+    if (choice < 0) {
         ShowItem(dialog, IDC_DIARY_COUNT, false);
         return;
     }
@@ -307,7 +265,7 @@ void DiaryDeleteBefore(HWND dialog) {
     PumpPendingMessages();
     WCHAR statement[128];
     // The year is four digits checked above; the cut is formed from numbers.
-    StringCchPrintfW(statement, ARRAYSIZE(statement), L"DELETE FROM VLS WHERE C1 < '%04d-%02d-01'", yearValue, month);
+    StringCchPrintfW(statement, ARRAYSIZE(statement), L"DELETE FROM VLS WHERE C1 < '%04d-%02d-01'", year, month);
     const WCHAR *const statements[] = {statement};
     if (!RunDiaryJob(dialog, statements, 1, true)) {
         EndFailedJob(dialog);
@@ -317,7 +275,7 @@ void DiaryDeleteBefore(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_DIARY_COUNT, L"");
     UpdateWindow(dialog);
     PumpPendingMessages();
-    FinishMessage(dialog);
+    ShowDeletionFinished(dialog);
 }
 
 void DiaryListLocation(HWND dialog) {

@@ -39,20 +39,6 @@ HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 void ShowItem(HWND dialog, int id, bool show) { ShowWindow(Item(dialog, id), show ? SW_SHOW : SW_HIDE); }
 
-bool Ask(HWND dialog, const WCHAR *text) {
-    return ShowMessageBox(dialog, text, L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
-void Check(HWND dialog, const WCHAR *english, const WCHAR *malay, int focusId) {
-    ShowMessageBox(dialog, Pick(english, malay), L"", MB_OK | MB_ICONEXCLAMATION);
-    SetFocus(Item(dialog, focusId));
-}
-
-void FinishMessage(HWND dialog) {
-    ShowMessageBox(dialog, Pick(L"Finish deleting the data.", L"Sudah selesai padam data."),
-                   Pick(L"Finish", L"Selesai"), MB_OK);
-}
-
 int RefreshCount(void) { return RemarkRowCache != NULL ? RemarkRowCache->refresh(CurrentListQuery, true) : 0; }
 
 // After a bulk job that failed: the wait box goes, the list stays hidden
@@ -144,7 +130,7 @@ void RemarkDeleteThisRow(HWND dialog) {
                      Pick(L"Are you sure that you want to delete this row?\r\nPlateNo = %ls",
                           L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = %ls"),
                      plate);
-    if (!Ask(dialog, question)) return;
+    if (!AskBookQuestion(dialog, question)) return;
     ClearRemarkWindowFields();
     WCHAR rowId[32];
     ListCellText(list, row, 7, rowId, ARRAYSIZE(rowId));
@@ -162,7 +148,7 @@ void RemarkDeleteThisRow(HWND dialog) {
 void RemarkDeleteThisPage(HWND dialog) {
     JobBusyGuard busy;
     if (!busy.acquired()) return;
-    if (!Ask(dialog, Pick(L"Are you sure that you want to delete data on this page?",
+    if (!AskBookQuestion(dialog, Pick(L"Are you sure that you want to delete data on this page?",
                           L"Adakah anda pasti yang anda ingin memadam data di mukasurat ini?")))
         return;
     HWND list = RemarkList.list;
@@ -206,14 +192,14 @@ void RemarkDeleteThisPage(HWND dialog) {
     ShowRemarkCount(count);
     showList();
     PumpPendingMessages();
-    if (done) FinishMessage(dialog);
+    if (done) ShowDeletionFinished(dialog);
 }
 
 void RemarkDeleteAll(HWND dialog) {
     JobBusyGuard busy;
     if (!busy.acquired()) return;
     RemarkList.ListViewBoxHide();
-    if (!Ask(dialog, Pick(L"Are you sure that you want to delete all the data?",
+    if (!AskBookQuestion(dialog, Pick(L"Are you sure that you want to delete all the data?",
                           L"Adakah anda pasti yang anda ingin memadam semua data?"))) {
         ShowItem(dialog, IDC_RM_COUNT, false);
         return;
@@ -230,7 +216,7 @@ void RemarkDeleteAll(HWND dialog) {
     RemarkList.ListViewBoxSetItemCount(0);
     UpdateWindow(dialog);
     PumpPendingMessages();
-    FinishMessage(dialog);
+    ShowDeletionFinished(dialog);
 }
 
 void RemarkDeleteBefore(HWND dialog) {
@@ -238,37 +224,10 @@ void RemarkDeleteBefore(HWND dialog) {
     if (!busy.acquired()) return;
     RemarkList.ListViewBoxHide();
     ClearRemarkWindowFields();
-    int month = (int)SendDlgItemMessageW(dialog, IDC_RM_BEFORE_MONTH, CB_GETCURSEL, 0, 0);
-    if (month < 1 || month > 12) month = 0;
-    WCHAR year[8];
-    GetDlgItemTextW(dialog, IDC_RM_BEFORE_YEAR, year, ARRAYSIZE(year));
-    int yearValue = _wtoi(year);
-    if (year[0] == 0) {
-        Check(dialog, L"Please key in the year for 'Delete Before This'.", L"Sila masukkan tahun untuk 'Padam Sebelum Ini'.",
-              IDC_RM_BEFORE_YEAR);
-        return;
-    }
-    if (wcslen(year) < 4) {
-        Check(dialog, L"The year for the 'Delete Before This' must be 4 digits.",
-              L"Tahun untuk 'Padam Sebelum Ini' mestilah 4 digit.", IDC_RM_BEFORE_YEAR);
-        return;
-    }
-    if (yearValue < 1970 || yearValue > 2040) {
-        Check(dialog, L"The year for the 'Delete Before This' must be between 1970 and 2040.",
-              L"Tahun untuk 'Padam Sebelum Ini' mestilah diantara 1970 dan 2040.", IDC_RM_BEFORE_YEAR);
-        return;
-    }
-    if (month == 0) {
-        Check(dialog, L"Please select the month for the 'Delete Before This'.",
-              L"Sila pilih bulan untuk 'Padam Sebelum Ini'.", IDC_RM_DELETE_BEFORE);
-        return;
-    }
-    WCHAR question[kTextChars];
-    StringCchPrintfW(question, ARRAYSIZE(question),
-                     Pick(L"Are you sure that you want to delete all data before 01-%ls-%ls?",
-                          L"Adakah anda pasti yang anda ingin memadam semua data sebelum 01-%ls-%ls?"),
-                     MonthName(month), year);
-    if (!Ask(dialog, question)) {
+    int year = 0, month = 0;
+    int choice = ChooseDeleteBefore(dialog, IDC_RM_BEFORE_MONTH, IDC_RM_BEFORE_YEAR, IDC_RM_DELETE_BEFORE, &year, &month);
+    if (choice == 0) return;
+    if (choice < 0) {
         ShowItem(dialog, IDC_RM_COUNT, false);
         return;
     }
@@ -277,7 +236,7 @@ void RemarkDeleteBefore(HWND dialog) {
     PumpPendingMessages();
     WCHAR statement[128];
     // The year is four digits checked above; the cut is formed from numbers.
-    StringCchPrintfW(statement, ARRAYSIZE(statement), L"DELETE FROM VLS WHERE C6 < '%04d-%02d-01'", yearValue, month);
+    StringCchPrintfW(statement, ARRAYSIZE(statement), L"DELETE FROM VLS WHERE C6 < '%04d-%02d-01'", year, month);
     if (!RunBulkDelete(dialog, statement)) {
         EndFailedBulk(dialog);
         return;
@@ -286,7 +245,7 @@ void RemarkDeleteBefore(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_RM_COUNT, L"");
     UpdateWindow(dialog);
     PumpPendingMessages();
-    FinishMessage(dialog);
+    ShowDeletionFinished(dialog);
 }
 
 void RemarkPrint(HWND dialog, bool allRows) {

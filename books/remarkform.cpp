@@ -186,3 +186,57 @@ int SaveRemarkForm(HWND dialog, const RemarkFormIds &ids) {
     SetDlgItemTextW(dialog, ids.lastSaved, line);
     return 1;
 }
+
+bool AskBookQuestion(HWND dialog, const WCHAR *text) {
+    return ShowMessageBox(dialog, text, L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void ShowBookCheck(HWND dialog, const WCHAR *english, const WCHAR *malay, int focusId) {
+    ShowMessageBox(dialog, UseEnglish ? english : malay, L"", MB_OK | MB_ICONEXCLAMATION);
+    SetFocus(GetDlgItem(dialog, focusId));
+}
+
+void ShowDeletionFinished(HWND dialog) {
+    ShowMessageBox(dialog, UseEnglish ? L"Finish deleting the data." : L"Sudah selesai padam data.",
+                   UseEnglish ? L"Finish" : L"Selesai", MB_OK);
+}
+
+int ChooseDeleteBefore(HWND dialog, int monthId, int yearId, int monthFocusId, int *year, int *month) {
+    int monthValue = (int)SendDlgItemMessageW(dialog, monthId, CB_GETCURSEL, 0, 0);
+    if (monthValue < 1 || monthValue > 12) monthValue = 0;
+    WCHAR yearText[8];
+    GetDlgItemTextW(dialog, yearId, yearText, ARRAYSIZE(yearText));
+    if (yearText[0] == 0) {
+        ShowBookCheck(dialog, L"Please key in the year for 'Delete Before This'.",
+                      L"Sila masukkan tahun untuk 'Padam Sebelum Ini'.", yearId);
+        return 0;
+    }
+    if (wcslen(yearText) < 4) {
+        ShowBookCheck(dialog, L"The year for the 'Delete Before This' must be 4 digits.",
+                      L"Tahun untuk 'Padam Sebelum Ini' mestilah 4 digit.", yearId);
+        return 0;
+    }
+    // A pasted text may hold anything: only four digits make a year.
+    bool digits = true;
+    for (const WCHAR *c = yearText; *c; c++) digits = digits && *c >= L'0' && *c <= L'9';
+    int yearValue = digits ? _wtoi(yearText) : 0;
+    if (yearValue < 1970 || yearValue > 2040) {
+        ShowBookCheck(dialog, L"The year for the 'Delete Before This' must be between 1970 and 2040.",
+                      L"Tahun untuk 'Padam Sebelum Ini' mestilah diantara 1970 dan 2040.", yearId);
+        return 0;
+    }
+    if (monthValue == 0) {
+        ShowBookCheck(dialog, L"Please select the month for the 'Delete Before This'.",
+                      L"Sila pilih bulan untuk 'Padam Sebelum Ini'.", monthFocusId);
+        return 0;
+    }
+    WCHAR question[kTextChars];
+    StringCchPrintfW(question, ARRAYSIZE(question),
+                     UseEnglish ? L"Are you sure that you want to delete all data before 01-%ls-%ls?"
+                                : L"Adakah anda pasti yang anda ingin memadam semua data sebelum 01-%ls-%ls?",
+                     MonthName(monthValue), yearText);
+    if (!AskBookQuestion(dialog, question)) return -1;
+    *year = yearValue;
+    *month = monthValue;
+    return 1;
+}

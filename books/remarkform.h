@@ -1,6 +1,7 @@
-// What the FollowUp and Remark windows share: both show the remark book in
-// RemarkList through RemarkRowCache, fill the same kind of fields from a
-// row, and save them back by plate.
+// What the book windows share: the FollowUp and Remark windows both show
+// the remark book in RemarkList through RemarkRowCache, fill the same kind
+// of fields from a row, and save them back by plate; the Remark and Diary
+// windows ask and check their deletions alike.
 #pragma once
 
 #include <windows.h>
@@ -50,3 +51,21 @@ void FillRemarkFields(HWND dialog, HWND list, int row, const RemarkFormIds &ids,
 // when saved, 0 when the plate was empty or a check stopped it, -1 when the
 // book refused the change (shown).
 int SaveRemarkForm(HWND dialog, const RemarkFormIds &ids);
+
+// ---- The deletions of the Remark and Diary windows --------------------------
+
+// Asks text with Yes and No (question icon, empty caption) over dialog;
+// true on Yes.
+bool AskBookQuestion(HWND dialog, const WCHAR *text);
+// Shows a refused input (english or its malay twin; exclamation icon, empty
+// caption) over dialog and puts the focus on control focusId.
+void ShowBookCheck(HWND dialog, const WCHAR *english, const WCHAR *malay, int focusId);
+// "Finish deleting the data." (or its Malay twin) with caption "Finish".
+void ShowDeletionFinished(HWND dialog);
+
+// The choice of a "Delete Before This": the checks of the year edit
+// (yearId: given, four characters, all digits, 1970..2040) before the month
+// combo (monthId: an entry 1..12; a fault focuses monthFocusId), each shown
+// with its message, then the question. Returns 1 with *year and *month set
+// when the user said Yes, 0 when a check failed (shown), -1 on No.
+int ChooseDeleteBefore(HWND dialog, int monthId, int yearId, int monthFocusId, int *year, int *month);
