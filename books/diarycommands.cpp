@@ -22,6 +22,8 @@
 
 namespace {
 
+enum { kDiaryRowIdCell = 9 };  // the list's RowID column
+
 const WCHAR kBlankRow[] = L"UPDATE VLS SET C1='',C2='0',C3='',C4='',C5='',C6='',C7='',C8='',C9='',C10='',C11='' ";
 
 const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
@@ -36,7 +38,7 @@ void ShowError(HWND dialog, const WCHAR *english, const WCHAR *malay) {
 
 int RowIdOf(HWND list, int row) {
     WCHAR rowId[32];
-    ListCellText(list, row, 9, rowId, ARRAYSIZE(rowId));
+    ListCellText(list, row, kDiaryRowIdCell, rowId, ARRAYSIZE(rowId));
     return _wtoi(rowId);
 }
 
@@ -178,21 +180,9 @@ void DiaryDeleteThisPage(HWND dialog) {
         showList();
         return;
     }
-    int top = (int)SendMessageW(list, LVM_GETTOPINDEX, 0, 0);
-    int perPage = (int)SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0);  // wholly visible rows only
     ClearDiaryEdits(dialog);
-    PageRowIds.SortedIdListClear();
-    for (int row = top; row < top + perPage && row < count; row++) PageRowIds.SortedIdListInsert(RowIdOf(list, row));
-    if (BackUpDiaryBook(dialog)) {
-        BookJob job(&DiaryDb, dialog);
-        bool done = job.Begin();
-        for (const SortedIdNode *node = PageRowIds.SortedIdListFirst(); done && node != NULL; node = node->next) {
-            WCHAR statement[kTextChars];
-            StringCchPrintfW(statement, ARRAYSIZE(statement), L"%lsWHERE rowid = %d", kBlankRow, (int)node->value);
-            done = job.Run(statement);
-        }
-        if (done) job.Commit();  // a failure was shown; the list shows the diary as it is
-    }
+    CollectPageRowIds(list, count, kDiaryRowIdCell);
+    if (BackUpDiaryBook(dialog)) RunOnPageRows(&DiaryDb, dialog, kBlankRow);  // a failure was shown
     PageRowIds.SortedIdListClear();
     count = RefreshDiaryRows();
     DiaryList.ListViewBoxSetItemCount(count);

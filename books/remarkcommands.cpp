@@ -23,6 +23,7 @@ const WCHAR kPrintOutPath[] = L"c:\\KorvanePrintOut.txt";
 namespace {
 
 enum {
+    kRemarkRowIdCell = 7,  // the list's RowID column
     kPrintCells = 7,
     kPrintLineChars = kPrintCells * kTextChars + 64,  // seven whole cells always fit
     kDashes = 108,
@@ -167,25 +168,8 @@ void RemarkDeleteThisPage(HWND dialog) {
         showList();
         return;
     }
-    int top = (int)SendMessageW(list, LVM_GETTOPINDEX, 0, 0);
-    int perPage = (int)SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0);
-    PageRowIds.SortedIdListClear();
-    for (int row = top; row < top + perPage && row < count; row++) {
-        WCHAR rowId[32];
-        ListCellText(list, row, 7, rowId, ARRAYSIZE(rowId));
-        PageRowIds.SortedIdListInsert(_wtoi(rowId));
-    }
-    bool done = BackUpRemarkBook(dialog);
-    if (done) {
-        BookJob job(&RemarkDb, dialog);
-        done = job.Begin();
-        for (const SortedIdNode *node = PageRowIds.SortedIdListFirst(); done && node != NULL; node = node->next) {
-            WCHAR statement[64];
-            StringCchPrintfW(statement, ARRAYSIZE(statement), L"DELETE FROM VLS WHERE rowid = %d", (int)node->value);
-            done = job.Run(statement);
-        }
-        done = done && job.Commit();
-    }
+    CollectPageRowIds(list, count, kRemarkRowIdCell);
+    bool done = BackUpRemarkBook(dialog) && RunOnPageRows(&RemarkDb, dialog, L"DELETE FROM VLS ");
     PageRowIds.SortedIdListClear();
     count = RefreshCount();
     RemarkList.ListViewBoxSetItemCount(count);

@@ -240,3 +240,28 @@ int ChooseDeleteBefore(HWND dialog, int monthId, int yearId, int monthFocusId, i
     *month = monthValue;
     return 1;
 }
+
+void CollectPageRowIds(HWND list, int count, int rowIdSubItem) {
+    int top = (int)SendMessageW(list, LVM_GETTOPINDEX, 0, 0);
+    int perPage = (int)SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0);  // wholly visible rows only
+    PageRowIds.SortedIdListClear();
+    for (int row = top; row < top + perPage && row < count; row++) {
+        WCHAR rowId[32];
+        ListCellText(list, row, rowIdSubItem, rowId, ARRAYSIZE(rowId));
+        PageRowIds.SortedIdListInsert(_wtoi(rowId));
+    }
+}
+
+bool RunOnPageRows(sqlite3 **db, HWND dialog, const WCHAR *statementHead) {
+    BookJob job(db, dialog);
+    bool done = job.Begin();
+    for (const SortedIdNode *node = PageRowIds.SortedIdListFirst(); done && node != NULL; node = node->next) {
+        WCHAR statement[kTextChars];
+        done = FormatJobStatement(statement, ARRAYSIZE(statement), L"%lsWHERE rowid = %d", statementHead,
+                                  (int)node->value) &&
+               job.Run(statement);
+    }
+    done = done && job.Commit();
+    PageRowIds.SortedIdListClear();
+    return done;
+}

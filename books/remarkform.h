@@ -8,6 +8,8 @@
 
 #include <stddef.h>
 
+#include "sqlite3.h"
+
 // The controls of one window's remark fields.
 struct RemarkFormIds {
     int plate;          // STATIC: plate of the chosen row
@@ -62,6 +64,16 @@ bool AskBookQuestion(HWND dialog, const WCHAR *text);
 void ShowBookCheck(HWND dialog, const WCHAR *english, const WCHAR *malay, int focusId);
 // "Finish deleting the data." (or its Malay twin) with caption "Finish".
 void ShowDeletionFinished(HWND dialog);
+
+// Delete This Page: puts into PageRowIds the rowids (list cell
+// rowIdSubItem) of the rows of list that are wholly visible, of the count
+// rows it shows.
+void CollectPageRowIds(HWND list, int count, int rowIdSubItem);
+// Runs statementHead followed by "WHERE rowid = %d" for each rowid of
+// PageRowIds, in ascending order, in one job transaction on *db, and
+// empties PageRowIds. Returns true once all were committed; a failure is
+// shown over dialog and leaves the book as it was.
+bool RunOnPageRows(sqlite3 **db, HWND dialog, const WCHAR *statementHead);
 
 // The choice of a "Delete Before This": the checks of the year edit
 // (yearId: given, four characters, all digits, 1970..2040) before the month

@@ -58,19 +58,6 @@ std::vector<std::wstring> WaitForPlates(const std::vector<std::wstring> &expecte
     return plates;
 }
 
-void PressCtrlD(HWND window) {
-    SetForegroundWindow(window);
-    Sleep(200);
-    INPUT keys[4] = {};
-    const WORD vks[4] = {VK_CONTROL, 'D', 'D', VK_CONTROL};
-    for (int i = 0; i < 4; i++) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = vks[i];
-        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
-    }
-    SendInput(4, keys, sizeof keys[0]);
-}
-
 // A visible dialog of process pid that has a control of id, waiting up to
 // timeoutMs; NULL when none came.
 HWND WaitForDialogWith(DWORD pid, int id, DWORD timeoutMs) {
@@ -163,7 +150,7 @@ class DiaryByHand : public testing::Test {
     // Ctrl+D on a fresh install: the set-up dialog takes kPassword, and the
     // Diary window that follows is closed again.
     void SetUpPassword() {
-        PressCtrlD(main_);
+        driver::PressCtrlKey(main_, 'D');
         HWND dialog = WaitForDialogWith(program_.pid, IDC_PWSET_FIRST, 10000);
         ASSERT_NE(dialog, (HWND)NULL) << "Ctrl+D on a fresh install opens the set-up dialog";
         driver::TypeText(driver::FindControl(dialog, IDC_PWSET_FIRST), kPassword);
@@ -176,7 +163,7 @@ class DiaryByHand : public testing::Test {
 
     // Ctrl+D, the password, and the Diary window that opens.
     HWND OpenDiary() {
-        PressCtrlD(main_);
+        driver::PressCtrlKey(main_, 'D');
         HWND dialog = WaitForDialogWith(program_.pid, IDC_PWENTRY_PASSWORD, 10000);
         if (dialog == NULL) {
             ADD_FAILURE() << "no password entry dialog";

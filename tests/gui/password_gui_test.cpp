@@ -48,19 +48,6 @@ bool WaitGone(HWND window, int ms) {
     return !IsWindow(window) || !IsWindowVisible(window);
 }
 
-void PressCtrlD(HWND window) {
-    SetForegroundWindow(window);
-    Sleep(200);
-    INPUT keys[4] = {};
-    const WORD vks[4] = {VK_CONTROL, 'D', 'D', VK_CONTROL};
-    for (int i = 0; i < 4; i++) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = vks[i];
-        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
-    }
-    SendInput(4, keys, sizeof keys[0]);
-}
-
 class DiaryPassword : public testing::Test {
   protected:
     static void SetUpTestSuite() { KeyCipherContexts(); }
@@ -95,7 +82,7 @@ class DiaryPassword : public testing::Test {
 
     // Ctrl+D, and the password dialog that it opens.
     HWND OpenWithCtrlD() {
-        PressCtrlD(main_);
+        driver::PressCtrlKey(main_, 'D');
         return driver::WaitForWindow(program_.pid, L"#32770", L"Diary Password", 10000);
     }
 

@@ -151,19 +151,6 @@ class Setting : public testing::Test {
     HWND main_ = NULL;
 };
 
-void PressCtrlS(HWND window) {
-    SetForegroundWindow(window);
-    Sleep(200);
-    INPUT keys[4] = {};
-    const WORD vks[4] = {VK_CONTROL, 'S', 'S', VK_CONTROL};
-    for (int i = 0; i < 4; i++) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = vks[i];
-        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
-    }
-    SendInput(4, keys, sizeof keys[0]);
-}
-
 TEST_F(Setting, ButtonMenuAndCtrlSOpenItAndAnUntouchedCloseChangesNoBook) {
     struct Way {
         const char *name;
@@ -171,7 +158,7 @@ TEST_F(Setting, ButtonMenuAndCtrlSOpenItAndAnUntouchedCloseChangesNoBook) {
     } ways[] = {
         {"Setting button", [](HWND main) { driver::PostClick(driver::FindControl(main, IDC_BIG_SETTING)); }},
         {"menu item", [](HWND main) { PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_SETTING, 0), 0); }},
-        {"Ctrl+S", PressCtrlS},
+        {"Ctrl+S", [](HWND main) { driver::PressCtrlKey(main, 'S'); }},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);

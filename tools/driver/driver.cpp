@@ -211,6 +211,19 @@ void PressKey(HWND window, UINT vk) {
     Settle(window);
 }
 
+void PressCtrlKey(HWND window, WORD vk) {
+    SetForegroundWindow(window);
+    Sleep(200);
+    INPUT keys[4] = {};
+    const WORD vks[4] = {VK_CONTROL, vk, vk, VK_CONTROL};
+    for (int i = 0; i < 4; i++) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = vks[i];
+        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(4, keys, sizeof keys[0]);
+}
+
 void TypeText(HWND window, const std::wstring &text) {
     for (wchar_t c : text) PostMessageW(window, WM_CHAR, c, 1);
     Settle(window);

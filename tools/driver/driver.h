@@ -70,6 +70,9 @@ void Click(HWND button);
 void PostClick(HWND button);
 // Posts a key press (WM_KEYDOWN and WM_KEYUP) of virtual key vk.
 void PressKey(HWND window, UINT vk);
+// Brings window to the front and types Ctrl with vk through the real
+// keyboard input, as accelerators need.
+void PressCtrlKey(HWND window, WORD vk);
 // Posts WM_CHAR for every character of text.
 void TypeText(HWND window, const std::wstring &text);
 // Waits until the window's thread has handled what was posted to it before.
