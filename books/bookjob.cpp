@@ -46,6 +46,18 @@ bool BackUpBook(HWND window, const WCHAR *source, void (*clockName)(WCHAR *, int
     return false;
 }
 
+// A change that was not made, and why (the engine's words).
+void ShowUnchangedBook(HWND window, const char *why) {
+    WCHAR reason[kTextChars];
+    AnsiToWide(why, reason, ARRAYSIZE(reason));
+    WCHAR english[kTextChars * 2], malay[kTextChars * 2];
+    StringCchPrintfW(english, ARRAYSIZE(english), L"The change could not be made; the book is as it was.\r\n[%ls]",
+                     reason);
+    StringCchPrintfW(malay, ARRAYSIZE(malay), L"Perubahan tidak dapat dibuat; buku kekal seperti asal.\r\n[%ls]",
+                     reason);
+    ShowJobFailure(window, english, malay);
+}
+
 void CloseConnection(sqlite3 **db) {
     if (*db != NULL) sqlite3_close_v2(*db);
     *db = NULL;
@@ -125,14 +137,7 @@ void BookJob::Fail(int rc, const char *why) {
     code_ = rc != SQLITE_OK ? rc : SQLITE_ERROR;
     if (open_ && *db_ != NULL && !sqlite3_get_autocommit(*db_)) sqlite3_exec(*db_, "rollback", NULL, NULL, NULL);
     open_ = false;
-    WCHAR reason[kTextChars];
-    AnsiToWide(why, reason, ARRAYSIZE(reason));
-    WCHAR english[kTextChars * 2], malay[kTextChars * 2];
-    StringCchPrintfW(english, ARRAYSIZE(english), L"The change could not be made; the book is as it was.\r\n[%ls]",
-                     reason);
-    StringCchPrintfW(malay, ARRAYSIZE(malay), L"Perubahan tidak dapat dibuat; buku kekal seperti asal.\r\n[%ls]",
-                     reason);
-    ShowJobFailure(window_, english, malay);
+    ShowUnchangedBook(window_, why);
 }
 
 bool BookJob::Exec(const WCHAR *statement) {
@@ -168,6 +173,15 @@ bool BookJob::Commit() {
     if (!Exec(L"commit")) return false;
     open_ = false;
     return true;
+}
+
+bool RunBookStatement(sqlite3 **db, HWND window, const WCHAR *statement) {
+    if (statement == NULL || statement[0] == 0) {
+        ShowUnchangedBook(window, "statement too long");
+        return false;
+    }
+    BookJob job(db, window);
+    return job.Begin() && job.Run(statement) && job.Commit();
 }
 
 int RunJobStatementQuietly(sqlite3 *db, const WCHAR *statement) {

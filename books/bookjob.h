@@ -112,6 +112,12 @@ class BookJob {
     int code_;
 };
 
+// Runs one statement alone in a job transaction on *db (Begin, Run,
+// Commit). Returns true once it was committed; a failure, or an empty
+// statement (one that did not fit when it was formed), is shown over
+// window and leaves the book as it was.
+bool RunBookStatement(sqlite3 **db, HWND window, const WCHAR *statement);
+
 // Runs one statement outside any transaction (VACUUM, PRAGMA) on db with
 // the job's fault seam; returns the engine's code and shows nothing.
 int RunJobStatementQuietly(sqlite3 *db, const WCHAR *statement);

@@ -87,8 +87,9 @@ void DiarySaveChanges(HWND dialog) {
     WCHAR location[kTextChars], remark[kTextChars];
     GetDlgItemTextW(dialog, IDC_DIARY_LOCATION_EDIT, location, ARRAYSIZE(location));
     GetDlgItemTextW(dialog, IDC_DIARY_REMARK_EDIT, remark, ARRAYSIZE(remark));
-    SetDiaryLocationRemark(RowIdOf(list, row), location, remark);  // quoted there
-    if (!IsWindow(dialog)) return;  // a failed statement ended the program
+    WCHAR statement[kStatementChars];
+    FormatDiaryLocationRemark(RowIdOf(list, row), location, remark, statement, ARRAYSIZE(statement));  // quoted
+    if (!RunBookStatement(&DiaryDb, dialog, statement)) return;  // shown; what was typed stays
     DiaryView view = ChosenDiaryView(dialog);
     if (view == kDiaryViewRemark || view == kDiaryViewLocation || view == kDiaryViewLocationFound ||
         view == kDiaryViewLocationNew) {
@@ -144,10 +145,11 @@ void DiaryDeleteThisRow(HWND dialog) {
                           L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = %ls"),
                      plate);
     if (!AskBookQuestion(dialog, question)) return;
+    WCHAR statement[kTextChars];
+    FormatBlankDiaryRow(RowIdOf(list, row), statement, ARRAYSIZE(statement));
+    if (!RunBookStatement(&DiaryDb, dialog, statement)) return;  // shown; the row and the edits stay
     ClearDiaryEdits(dialog);
     int oldCount = DiaryList.ListViewBoxGetItemCount();
-    BlankDiaryRowById(RowIdOf(list, row));
-    if (!IsWindow(dialog)) return;  // a failed statement ended the program
     int count = RefreshDiaryRows();
     DiaryList.ListViewBoxSetItemCount(count);
     InvalidateRect(list, NULL, TRUE);

@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 
+#include "bookjob.h"
 #include "bookrows.h"
 #include "books.h"
 #include "datastore.h"
@@ -107,6 +108,7 @@ BOOL FollowUp_OnInit(HWND dialog) {
                                      {IDC_FU_BANK, 100},     {IDC_FU_REMARK, 132},     {IDC_FU_FOLLOWUP_DAY, 2},
                                      {IDC_FU_FOLLOWUP_YEAR, 4}};
     for (const auto &limit : kLimits) SendDlgItemMessageW(dialog, limit[0], EM_LIMITTEXT, limit[1], 0);
+    KeepEscapeInField(Item(dialog, IDC_FU_REMARK));
     UpdateWindow(dialog);
     return TRUE;
 }
@@ -159,16 +161,17 @@ void FollowUp_OnCancel(HWND dialog, bool deleteRemark) {
                                 L"Adakah anda pasti yang anda ingin cancel FollowUp untuk baris ini?\r\nPlateNo = %ls"),
                      plate);
     if (ShowMessageBox(dialog, question, L"", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    WCHAR rowId[32];
+    WCHAR rowId[32], statement[kTextChars];
     ListCellText(RemarkList.list, row, 7, rowId, ARRAYSIZE(rowId));
     if (deleteRemark)
-        DeleteRemarkByRowId(_wtoi(rowId));
+        FormatDeleteRemarkRow(_wtoi(rowId), statement, ARRAYSIZE(statement));
     else
-        CancelFollowUpByRowId(_wtoi(rowId));
-    if (!IsWindow(dialog)) return;  // a failed statement ended the program
+        FormatCancelFollowUp(_wtoi(rowId), statement, ARRAYSIZE(statement));
+    if (!RunBookStatement(&RemarkDb, dialog, statement)) return;  // shown; the row and its fields stay
     RefreshList(dialog, true);
     ClearFields(dialog);
-    SetFocus(Item(dialog, deleteRemark ? IDC_FU_CANCEL_DELETE : IDC_FU_CANCEL));
+    // Never the button that deletes: Enter there would delete the next row.
+    SetFocus(deleteRemark ? RemarkList.list : Item(dialog, IDC_FU_CANCEL));
 }
 
 void FollowUp_OnSave(HWND dialog) {

@@ -235,9 +235,18 @@ INT_PTR PasswordEntry_OnInit(HWND dialog) {
     return FALSE;  // the focus is set
 }
 
+// Once a job is to run inside the entry dialog, nothing of it takes input
+// again: a second Enter or click while the job pumps messages starts no
+// second job. The job hides OK and Cancel for good.
+void CloseEntryForJob(HWND dialog) {
+    for (int id : {IDC_PWENTRY_OK, IDC_PWENTRY_CANCEL, IDC_PWENTRY_PASSWORD})
+        EnableWindow(GetDlgItem(dialog, id), FALSE);
+}
+
 // Update Diary inside the entry dialog: the handphone link stops first,
 // for the diary is rewritten under it.
 void RunUpdateDiary(HWND dialog) {
+    CloseEntryForJob(dialog);
     ShowMessageLine(dialog, IDC_PWENTRY_MSGBOX,
                     Pick(L"\r\nPlease wait. Updating the diary now.",
                          L"\r\nSila tunggu. Kemaskini diary sedang dijalankan."));
@@ -255,6 +264,7 @@ void RunUpdateDiary(HWND dialog) {
 }
 
 void RunCleanUp(HWND dialog) {
+    CloseEntryForJob(dialog);
     for (int id : {IDC_PWENTRY_KEEP_LATEST, IDC_PWENTRY_KEEP_LOCATION, IDC_PWENTRY_KEEP_TIME}) {
         Hide(dialog, id);
         EnableWindow(GetDlgItem(dialog, id), FALSE);
@@ -280,6 +290,9 @@ void RunCleanUp(HWND dialog) {
 }
 
 void PasswordEntry_OnOk(HWND dialog) {
+    // A command that came while a job pumps messages (a posted Enter, a
+    // click queued before OK was disabled) starts nothing.
+    if (BookJobBusy || !IsWindowEnabled(GetDlgItem(dialog, IDC_PWENTRY_OK))) return;
     WCHAR typed[kTextChars];
     GetDlgItemTextW(dialog, IDC_PWENTRY_PASSWORD, typed, ARRAYSIZE(typed));
     if (typed[0] == 0) {

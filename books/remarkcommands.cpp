@@ -132,11 +132,11 @@ void RemarkDeleteThisRow(HWND dialog) {
                           L"Adakah anda pasti yang anda ingin memadam baris ini?\r\nPlateNo = %ls"),
                      plate);
     if (!AskBookQuestion(dialog, question)) return;
+    WCHAR rowId[32], statement[kTextChars];
+    ListCellText(list, row, kRemarkRowIdCell, rowId, ARRAYSIZE(rowId));
+    FormatDeleteRemarkRow(_wtoi(rowId), statement, ARRAYSIZE(statement));
+    if (!RunBookStatement(&RemarkDb, dialog, statement)) return;  // shown; the row and its fields stay
     ClearRemarkWindowFields();
-    WCHAR rowId[32];
-    ListCellText(list, row, 7, rowId, ARRAYSIZE(rowId));
-    DeleteRemarkByRowId(_wtoi(rowId));
-    if (!IsWindow(dialog)) return;  // a failed statement ended the program
     int count = RefreshCount();
     RemarkList.ListViewBoxSetItemCount(count);
     InvalidateRect(list, NULL, TRUE);

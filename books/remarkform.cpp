@@ -18,6 +18,14 @@ namespace {
 const WCHAR *const kMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
                                   L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
 
+const UINT_PTR kEscapeSubclassId = 5;
+
+LRESULT CALLBACK KeepEscapeProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(field, KeepEscapeProc, kEscapeSubclassId);
+    if (msg == WM_KEYDOWN && wParam == VK_ESCAPE) return 0;
+    return DefSubclassProc(field, msg, wParam, lParam);
+}
+
 void DecodeCell(const char *cell, WCHAR *out, size_t outChars) {
     WCHAR plain[kPlainBytes];
     DecodeField(LocalCipher, cell != NULL ? cell : "", plain);
@@ -41,6 +49,8 @@ void QuotedControl(HWND dialog, int id, WCHAR *out, size_t outChars) {
 }
 
 }  // namespace
+
+void KeepEscapeInField(HWND field) { SetWindowSubclass(field, KeepEscapeProc, kEscapeSubclassId, 0); }
 
 const WCHAR *MonthName(int month) { return month >= 1 && month <= 12 ? kMonths[month - 1] : L""; }
 

@@ -21,6 +21,10 @@ struct RemarkFormIds {
     int followDay, followMonth, followYear;
 };
 
+// A multi-line edit of a dialog closes the dialog on Esc, and what was
+// typed is lost: a remark field given this keeps Esc to itself.
+void KeepEscapeInField(HWND field);
+
 // The month combos: an empty item, then "Jan" .. "Dec".
 void FillMonthCombo(HWND combo);
 // The month name "Jan" .. "Dec" of month 1..12, "" otherwise.

@@ -74,8 +74,12 @@ bool Passes(FieldChars chars, WPARAM c) {
 LRESULT CALLBACK RemarkFieldFilterProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR index) {
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(field, RemarkFieldFilterProc, kFieldSubclassId);
-    if (msg != WM_CHAR || index >= ARRAYSIZE(kFilters)) return DefSubclassProc(field, msg, wParam, lParam);
+    if (index >= ARRAYSIZE(kFilters)) return DefSubclassProc(field, msg, wParam, lParam);
     const FieldFilter &filter = kFilters[index];
+    // The multi-line remark field would also press the default button
+    // (Show) on Enter; its character alone clicks Save.
+    if (msg == WM_KEYDOWN && wParam == VK_RETURN && filter.enterClick != 0) return 0;
+    if (msg != WM_CHAR) return DefSubclassProc(field, msg, wParam, lParam);
     if (wParam == '\t' || wParam == '\r') {
         if (wParam == '\r' && filter.enterClick != 0) SendMessageW(Item(filter.enterClick), BM_CLICK, 0, 0);
         if (filter.deselect) SendMessageW(field, EM_SETSEL, 0, 0);
@@ -157,6 +161,7 @@ BOOL Remark_OnInit(HWND dialog) {
     FillMonthCombo(Item(IDC_RM_FOLLOWUP_MONTH));
     for (size_t i = 0; i < ARRAYSIZE(kFilters); i++)
         SetWindowSubclass(Item(kFilters[i].id), RemarkFieldFilterProc, kFieldSubclassId, i);
+    KeepEscapeInField(Item(IDC_RM_REMARK));
     NewRemarkRowCache();
     return TRUE;
 }

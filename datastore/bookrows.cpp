@@ -12,12 +12,46 @@ namespace {
 const WCHAR kBlankColumns[] =
     L"UPDATE VLS SET C1='',C2='0',C3='',C4='',C5='',C6='',C7='',C8='',C9='',C10='',C11='' ";
 
+// A statement formed whole, or none.
+bool Formed(HRESULT hr, WCHAR *out, size_t outChars) {
+    if (SUCCEEDED(hr)) return true;
+    if (outChars > 0) out[0] = 0;
+    return false;
+}
+
 }  // namespace
+
+bool FormatCancelFollowUp(int rowId, WCHAR *out, size_t outChars) {
+    return Formed(StringCchPrintfW(out, outChars, L"UPDATE VLS SET C7 = 'NULL' WHERE rowid = %d", rowId), out,
+                  outChars);
+}
+
+bool FormatDeleteRemarkRow(int rowId, WCHAR *out, size_t outChars) {
+    return Formed(StringCchPrintfW(out, outChars, L"DELETE FROM VLS WHERE rowid = %d", rowId), out, outChars);
+}
+
+bool FormatBlankDiaryRow(int rowId, WCHAR *out, size_t outChars) {
+    return Formed(StringCchPrintfW(out, outChars, L"%lsWHERE rowid = %d", kBlankColumns, rowId), out, outChars);
+}
+
+bool FormatDiaryLocationRemark(int rowId, const WCHAR *location, const WCHAR *remark, WCHAR *out,
+                               size_t outChars) {
+    // Texts of a field each (at most kTextChars - 1 characters), quoted:
+    // even two texts of apostrophes alone fit the statement.
+    WCHAR cutLocation[kTextChars], cutRemark[kTextChars];
+    TextCopy(cutLocation, location);
+    TextCopy(cutRemark, remark);
+    WCHAR quotedLocation[2 * kTextChars], quotedRemark[2 * kTextChars];
+    SqlQuote(cutLocation, quotedLocation);
+    SqlQuote(cutRemark, quotedRemark);
+    return Formed(StringCchPrintfW(out, outChars, L"UPDATE VLS SET C8='%ls', C10='%ls' WHERE rowid = %d",
+                                   quotedLocation, quotedRemark, rowId),
+                  out, outChars);
+}
 
 int CancelFollowUpByRowId(int rowId) {
     WCHAR statement[kTextChars];
-    StringCchPrintfW(statement, ARRAYSIZE(statement), L"UPDATE VLS SET C7 = 'NULL' WHERE rowid = %d",
-                     rowId);
+    FormatCancelFollowUp(rowId, statement, ARRAYSIZE(statement));
     return ExecInTransaction(&RemarkDb, statement);
 }
 
@@ -40,28 +74,18 @@ int DeleteRemarkByPlate(const char *cipherPlate) {
 
 int DeleteRemarkByRowId(int rowId) {
     WCHAR statement[kTextChars];
-    StringCchPrintfW(statement, ARRAYSIZE(statement), L"DELETE FROM VLS WHERE rowid = %d", rowId);
+    FormatDeleteRemarkRow(rowId, statement, ARRAYSIZE(statement));
     return ExecInTransaction(&RemarkDb, statement);
 }
 
 int BlankDiaryRowById(int rowId) {
     WCHAR statement[kTextChars];
-    StringCchPrintfW(statement, ARRAYSIZE(statement), L"%lsWHERE rowid = %d", kBlankColumns, rowId);
+    FormatBlankDiaryRow(rowId, statement, ARRAYSIZE(statement));
     return ExecInTransaction(&DiaryDb, statement);
 }
 
 int SetDiaryLocationRemark(int rowId, const WCHAR *location, const WCHAR *remark) {
-    // Texts of a field each (at most kTextChars - 1 characters), quoted:
-    // even two texts of apostrophes alone fit the statement.
-    WCHAR cutLocation[kTextChars], cutRemark[kTextChars];
-    TextCopy(cutLocation, location);
-    TextCopy(cutRemark, remark);
-    WCHAR quotedLocation[2 * kTextChars], quotedRemark[2 * kTextChars];
-    SqlQuote(cutLocation, quotedLocation);
-    SqlQuote(cutRemark, quotedRemark);
     WCHAR statement[kStatementChars];
-    StringCchPrintfW(statement, ARRAYSIZE(statement),
-                     L"UPDATE VLS SET C8='%ls', C10='%ls' WHERE rowid = %d", quotedLocation,
-                     quotedRemark, rowId);
+    FormatDiaryLocationRemark(rowId, location, remark, statement, ARRAYSIZE(statement));
     return ExecInTransaction(&DiaryDb, statement);
 }

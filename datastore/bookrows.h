@@ -5,9 +5,16 @@
 //
 // Each returns the engine's code of its statement (SQLITE_OK on success);
 // a failure goes the way of ExecSql. The callers refresh their lists.
+//
+// The Format... functions give the statement of one change alone, for a
+// caller that runs it in a transaction of its own and reports a failure
+// itself: each forms it into out (outChars) and returns false, with out
+// emptied, when it does not fit.
 #pragma once
 
 #include <windows.h>
+
+#include <stddef.h>
 
 // RemarkDb: the follow-up date of that remark becomes 'NULL'.
 int CancelFollowUpByRowId(int rowId);
@@ -23,3 +30,11 @@ int BlankDiaryRowById(int rowId);
 // DiaryDb: C8 := location, C10 := remark of that row. Any text is stored
 // as it is, apostrophes included; each is cut to a field's 255 characters.
 int SetDiaryLocationRemark(int rowId, const WCHAR *location, const WCHAR *remark);
+
+bool FormatCancelFollowUp(int rowId, WCHAR *out, size_t outChars);
+bool FormatDeleteRemarkRow(int rowId, WCHAR *out, size_t outChars);
+bool FormatBlankDiaryRow(int rowId, WCHAR *out, size_t outChars);
+// As SetDiaryLocationRemark: any text quoted, each cut to a field's 255
+// characters; out of kStatementChars always holds it.
+bool FormatDiaryLocationRemark(int rowId, const WCHAR *location, const WCHAR *remark, WCHAR *out,
+                               size_t outChars);

@@ -446,6 +446,51 @@ TEST_F(DiaryWindow, DeleteRowBlanksItAndTheSelectionMovesBelow) {
     EXPECT_EQ(foundNext, L"CCC3") << "the row that was below";
 }
 
+// A one-row change that the diary refuses (another program holds it
+// locked): one failure shown, the diary, the window and what was typed as
+// they were, and the program goes on.
+TEST_F(DiaryWindow, RefusedRowChangesLeaveTheDiaryTheWindowAndTheProgram) {
+    struct Case {
+        const char *name;
+        int command;
+        size_t messages;  // the question, if any, and the failure
+    };
+    const Case kCases[] = {
+        {"Delete This Row", IDC_DIARY_DELETE_ROW, 2},
+        {"Save Changes", IDC_DIARY_SAVE, 1},
+    };
+    const std::vector<std::string> before = DiaryRows();
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        testsupport::CheckDb other(live::kDiaryBook);
+        ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), SQLITE_OK) << other.message();
+        size_t shownBefore = live::Shown.size();
+        bool open = false;
+        int rows = -1;
+        std::wstring location;
+        EXPECT_TRUE(Open([&](HWND dialog) {
+            HWND list = GetDlgItem(dialog, IDC_DIARY_LIST);
+            booktest::Click(dialog, IDC_DIARY_SHOW);
+            booktest::ClickRow(dialog, list, 1);
+            SetDlgItemTextW(dialog, IDC_DIARY_LOCATION_EDIT, L"JALAN BARU");
+            booktest::Click(dialog, c.command);
+            open = IsWindowVisible(dialog) != FALSE;
+            rows = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+            location = booktest::Text(dialog, IDC_DIARY_LOCATION_EDIT);
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        }));
+        other.Exec("ROLLBACK");
+        ASSERT_NE(MainWindow, (HWND)NULL) << "the program goes on";
+        EXPECT_TRUE(open);
+        EXPECT_EQ(rows, 6);
+        EXPECT_EQ(location, L"JALAN BARU");
+        ASSERT_EQ(live::Shown.size(), shownBefore + c.messages);
+        EXPECT_EQ(live::Shown.back().caption, L"Error");
+        EXPECT_EQ(DiaryRows(), before);
+    }
+    ExpectSearchLogs();
+}
+
 TEST_F(DiaryWindow, DeletePageBlanksOnlyTheWhollyVisibleRows) {
     for (int i = 0; i < 80; i++) {
         WCHAR plate[16];

@@ -1,12 +1,17 @@
 // The FollowUp window over the live main window.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "booktest.h"
 #include "books.h"
 #include "datastore.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "resource.h"
+#include "sqlite3.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -135,6 +140,129 @@ TEST_F(FollowUpWindow, CancelOnTheOnlyRowLeavesAnEmptyOpenWindow) {
     std::vector<std::wstring> row = booktest::RemarkRow(L"ONLY1");
     ASSERT_EQ(row.size(), 7u);
     EXPECT_EQ(row[6], L"NULL");
+}
+
+// The agent clicks a due row and presses Enter, Enter, as with a message
+// box: Enter saves the row, and no question that deletes is ever asked.
+// Esc in the remark field leaves the window open with what was typed.
+TEST_F(FollowUpWindow, EnterSavesNeverDeletesAndEscKeepsTheTyping) {
+    booktest::AddRemark(L"DUE5", L"2026-01-01 10:00:00", L"2025-01-15");
+    bool openAfterEsc = false, openAfterEnter = false;
+    std::wstring typed;
+    EXPECT_TRUE(Open([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_REMARK_LIST);
+        booktest::ClickRow(dialog, list, 0);
+        HWND remark = GetDlgItem(dialog, IDC_FU_REMARK);
+        SetWindowTextW(remark, L"");
+        for (wchar_t c : std::wstring(L"seen him")) SendMessageW(remark, WM_CHAR, c, 0);
+        live::PressKeys(dialog, remark, {VK_ESCAPE});
+        openAfterEsc = IsWindowVisible(dialog) != FALSE;
+        typed = booktest::Text(dialog, IDC_FU_REMARK);
+        live::PressKeys(dialog, list, {VK_RETURN, VK_RETURN});
+        openAfterEnter = IsWindowVisible(dialog) != FALSE;
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_EQ(typed, L"SEEN HIM");
+    EXPECT_TRUE(openAfterEnter) << "the row is still due";
+    for (const live::ShownMessage &shown : live::Shown)
+        EXPECT_NE(shown.type & MB_YESNO, (UINT)MB_YESNO) << testsupport::Utf8(shown.text);
+    std::vector<std::wstring> row = booktest::RemarkRow(L"DUE5");
+    ASSERT_EQ(row.size(), 7u) << "the remark is still in the book";
+    EXPECT_EQ(row[4], L"SEEN HIM") << "Enter saved it";
+    EXPECT_EQ(row[6], L"2025-01-15");
+}
+
+INT_PTR CALLBACK InertDialogProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+
+// What Enter presses in each book window as its template makes it: never a
+// button that deletes.
+TEST(BookWindowTemplates, OnlyAButtonThatDeletesNothingIsTheDefault) {
+    struct Case {
+        const char *name;
+        int templateId;
+        int defaultId;  // 0: no button is the default
+    };
+    const Case kCases[] = {
+        {"Diary", IDD_DIARY, IDC_DIARY_SHOW},
+        {"Remark", IDD_REMARK, IDC_RM_SHOW},
+        {"FollowUp", IDD_FOLLOWUP, IDC_FU_SAVE},
+        {"List Location", IDD_LIST_LOCATION, 0},
+        {"Delete Old Diary Data", IDD_DELETE_OLD_DIARY, 0},
+        {"password set-up", IDD_PASSWORD_SETUP, IDC_PWSET_OK},
+        {"password entry", IDD_PASSWORD_ENTRY, IDC_PWENTRY_OK},
+    };
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        HWND dialog =
+            CreateDialogParamW(GetModuleHandleW(NULL), MAKEINTRESOURCEW(c.templateId), NULL, InertDialogProc, 0);
+        ASSERT_NE(dialog, (HWND)NULL);
+        LRESULT defId = SendMessageW(dialog, DM_GETDEFID, 0, 0);
+        HWND button = HIWORD(defId) == DC_HASDEFID ? GetDlgItem(dialog, LOWORD(defId)) : NULL;
+        EXPECT_EQ(button != NULL ? GetDlgCtrlID(button) : 0, c.defaultId);
+        std::vector<int> styled;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
+            WCHAR cls[16] = {0};
+            GetClassNameW(child, cls, ARRAYSIZE(cls));
+            if (_wcsicmp(cls, L"Button") == 0 && (GetWindowLongW(child, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON)
+                styled.push_back(GetDlgCtrlID(child));
+        }
+        EXPECT_EQ(styled, c.defaultId != 0 ? std::vector<int>{c.defaultId} : std::vector<int>{});
+        DestroyWindow(dialog);
+    }
+}
+
+// A one-row change that the remark book refuses (another program holds it
+// locked): one message after the question, the book, the window and its
+// fields as they were, and the program goes on.
+TEST_F(FollowUpWindow, RefusedRowChangesLeaveTheBookTheWindowAndTheProgram) {
+    struct Case {
+        const char *name;
+        bool remarkWindow;  // else the FollowUp window
+        int command;
+    };
+    const Case kCases[] = {
+        {"Cancel FollowUp", false, IDC_FU_CANCEL},
+        {"Cancel FollowUp & Delete from Remark", false, IDC_FU_CANCEL_DELETE},
+        {"<- X", false, IDC_FU_DELETE_X},
+        {"the Remark window's Delete This Row", true, IDC_RM_DELETE_ROW},
+    };
+    booktest::AddRemark(L"LOCK1", L"2026-01-01 10:00:00", L"2025-01-15");
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        testsupport::CheckDb other(live::kRemarkBook);
+        ASSERT_EQ(other.Exec("BEGIN IMMEDIATE"), SQLITE_OK) << other.message();
+        size_t before = live::Shown.size();
+        bool open = false;
+        int rows = -1;
+        std::wstring plate;
+        auto act = [&](HWND dialog) {
+            HWND list = GetDlgItem(dialog, IDC_REMARK_LIST);
+            if (c.remarkWindow) booktest::Click(dialog, IDC_RM_SHOW);
+            booktest::ClickRow(dialog, list, 0);
+            booktest::Click(dialog, c.command);
+            open = IsWindowVisible(dialog) != FALSE;
+            rows = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+            plate = booktest::Text(dialog, c.remarkWindow ? IDC_RM_PLATE : IDC_FU_PLATE);
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        };
+        EXPECT_TRUE(c.remarkWindow ? live::RunModal(L"Korvane Remark", [] { ShowRemarkWindow(MainWindow); }, act)
+                                   : Open(act));
+        other.Exec("ROLLBACK");
+        ASSERT_NE(MainWindow, (HWND)NULL) << "the program goes on";
+        EXPECT_TRUE(open);
+        EXPECT_EQ(rows, 1);
+        EXPECT_EQ(plate, L"LOCK1") << "the fields keep the row";
+        ASSERT_EQ(live::Shown.size(), before + 2) << "the question, then one failure";
+        EXPECT_EQ(live::Shown[before + 1].caption, L"Error");
+        std::vector<std::wstring> row = booktest::RemarkRow(L"LOCK1");
+        ASSERT_EQ(row.size(), 7u);
+        EXPECT_EQ(row[6], L"2025-01-15");
+    }
+    int logged = live::CountRows(live::kDiaryBook, "select 1 from VLS");
+    SetWindowTextW(PlateEntryEdit, L"ABC1234");
+    FindPlate();
+    EXPECT_EQ(live::CountRows(live::kDiaryBook, "select 1 from VLS"), logged + 1) << "the search is logged";
 }
 
 }  // namespace

@@ -55,6 +55,20 @@ void RecordPause(DWORD ms) {
     Pauses.push_back({ms, text});
 }
 
+// A job as CleanUp and Update Diary run one: it holds the busy guard and
+// pumps messages between its rows; it notes whether the entry dialog still
+// took input and had its close command greyed once it had pumped.
+bool EntryLiveDuringJob;
+void RunAsAJob(int step, int arg, HWND owner) {
+    JobBusyGuard busy;
+    if (!busy.acquired()) return;
+    PumpPendingMessages();
+    HWND dialog = PasswordEntryDialogHandle;
+    EntryLiveDuringJob = dialog != NULL && (IsWindowEnabled(GetDlgItem(dialog, IDC_PWENTRY_OK)) ||
+                                            IsWindowEnabled(GetDlgItem(dialog, IDC_PWENTRY_PASSWORD)));
+    RecordStep(step, arg, owner);
+}
+
 // ---- Driving a chain of dialogs ---------------------------------------------------
 
 bool IsSetUpDialog(HWND dialog) { return GetDlgItem(dialog, IDC_PWSET_FIRST) != NULL; }
@@ -261,6 +275,39 @@ TEST_F(Passwords, EachCommandOpensItsDialogAndLeadsToItsStep) {
         EXPECT_STREQ(DiaryPassword, c.diaryAfter);
         EXPECT_STREQ(RemarkPassword, c.remarkAfter);
         EXPECT_EQ(GetFocus(), PlateEntryEdit);
+    }
+}
+
+// Enter pressed twice on the password, as a person who is not sure the
+// first one took: the job runs once, with OK and the password edit
+// disabled and the close command greyed all through.
+TEST_F(Passwords, ASecondEnterWhileTheJobRunsStartsNothing) {
+    struct Case {
+        const char *name;
+        int command;
+        int step;
+    };
+    const Case kCases[] = {
+        {"CleanUp", IDM_CLEANUP_DIARY, kStepCleanUp},
+        {"Update Diary", IDC_BIG_UPDATE_DIARY, kStepUpdateDiary},
+    };
+    GivePasswords(L"OLD9", L"OLD9");
+    GuardedStepHook = RunAsAJob;
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        Steps.clear();
+        EntryLiveDuringJob = true;
+        EXPECT_EQ(RunCommand(c.command, {[](HWND dialog) {
+                                 Type(dialog, IDC_PWENTRY_PASSWORD, L"OLD9");
+                                 live::PressKeys(dialog, GetDlgItem(dialog, IDC_PWENTRY_PASSWORD),
+                                                 {VK_RETURN, VK_RETURN});
+                                 PostMessageW(dialog, WM_CLOSE, 0, 0);
+                             }}),
+                  std::vector<std::wstring>{L"600 Diary Password"});
+        ASSERT_EQ(Steps.size(), 1u) << "one job";
+        EXPECT_EQ(Steps[0].step, c.step);
+        EXPECT_TRUE(Steps[0].closeGreyed);
+        EXPECT_FALSE(EntryLiveDuringJob);
     }
 }
 

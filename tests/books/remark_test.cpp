@@ -10,6 +10,7 @@
 #include "books.h"
 #include "datastore.h"
 #include "mainwindow.h"
+#include "remarkform.h"
 #include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
@@ -253,6 +254,43 @@ TEST_F(RemarkWindow, FieldFiltersAndTheirFocusMoves) {
     for (size_t i = 0; i < ARRAYSIZE(kCases); i++) EXPECT_EQ(kept[i], kCases[i].kept) << "field " << kCases[i].field;
     EXPECT_EQ(month, 7);
     EXPECT_EQ(focusAfterYearTab, bankField) << "from the follow-up year back to the bank";
+}
+
+// Keys in the multi-line remark field as the keyboard sends them: Esc
+// does nothing; Enter saves, without a line break, and Show does not run
+// after it (the list and the fields stay as they were).
+TEST_F(RemarkWindow, EscInTheRemarkFieldDoesNothingEnterSavesOnly) {
+    booktest::AddRemark(L"OLD1", L"2026-01-01 10:00:00", L"NULL");
+    booktest::AddRemark(L"NEW2", L"2026-02-01 10:00:00", L"NULL");
+    bool openAfterEsc = false, openAfterEnter = false;
+    std::wstring afterEsc, afterEnter, plate;
+    int selected = -1;
+    EXPECT_TRUE(Open([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_REMARK_LIST);
+        booktest::Click(dialog, IDC_RM_SHOW);
+        booktest::ClickRow(dialog, list, 1);  // OLD1
+        HWND remark = GetDlgItem(dialog, IDC_RM_REMARK);
+        SetWindowTextW(remark, L"");
+        for (wchar_t c : std::wstring(L"towed")) SendMessageW(remark, WM_CHAR, c, 0);
+        live::PressKeys(dialog, remark, {VK_ESCAPE});
+        openAfterEsc = IsWindowVisible(dialog) != FALSE;
+        afterEsc = booktest::Text(dialog, IDC_RM_REMARK);
+        live::PressKeys(dialog, remark, {VK_RETURN});
+        openAfterEnter = IsWindowVisible(dialog) != FALSE;
+        afterEnter = booktest::Text(dialog, IDC_RM_REMARK);
+        plate = booktest::Text(dialog, IDC_RM_PLATE);
+        selected = SelectedListRow(list);
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_EQ(afterEsc, L"TOWED");
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(afterEnter, L"TOWED") << "no line break, and the field is not cleared";
+    EXPECT_EQ(plate, L"OLD1");
+    EXPECT_EQ(selected, 1) << "the list was not shown again";
+    std::vector<std::wstring> row = booktest::RemarkRow(L"OLD1");
+    ASSERT_EQ(row.size(), 7u);
+    EXPECT_EQ(row[4], L"TOWED") << "Enter saved";
 }
 
 // While a job runs (and pumps), no second command starts.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "cipher.h"
 #include "datatool.h"
@@ -121,6 +122,68 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     EXPECT_TRUE(driver::FindTopWindows(again.pid, L"#32770", L"Korvane FollowUp").empty());
     PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(driver::WaitForExit(again, 10000, &code));
+    DeleteFileW(kRemarkBook);
+    testsupport::RemoveTree(folder);
+}
+
+// The agent clicks the due row and presses Enter twice: the row is saved,
+// no question comes up, and the remark stays in the book.
+TEST(FollowUpAtStartup, ClickOnTheRowThenEnterEnterKeepsTheRemark) {
+    KeyCipherContexts();
+    CreateDirectoryW(L"C:\\KorvaneTests\\", NULL);
+    std::wstring folder = L"C:\\KorvaneTests\\followup-enter\\";
+    ASSERT_TRUE(testsupport::PrepareProgramFolder(folder));
+    std::string error;
+    ASSERT_EQ(datatool::MakeDataFile((folder + L"KorvaneData.db").c_str(), 20, 3, &error), 0) << error;
+    ASSERT_EQ(datatool::MakeRemarkFile(kRemarkBook, 1002, 0, {}, &error), 0) << error;
+    {
+        testsupport::CheckDb book(kRemarkBook);
+        std::string row = "INSERT INTO VLS VALUES('" + Field(L"KEEP9") + "','','','','" + Field(L"CALL HIM") +
+                          "','2026-01-01 09:00:00','2020-02-02');";
+        ASSERT_EQ(book.Exec(row), SQLITE_OK) << book.message();
+    }
+
+    driver::Program program;
+    KillGuard guard(program);
+    ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &program));
+    HWND dialog = driver::WaitForWindow(program.pid, L"#32770", L"Korvane FollowUp", kStartTimeoutMs);
+    ASSERT_NE(dialog, (HWND)NULL);
+    HWND list = driver::FindControl(dialog, 1222);
+    RECT header = {}, area = {};
+    GetWindowRect((HWND)SendMessageW(list, LVM_GETHEADER, 0, 0), &header);
+    GetWindowRect(list, &area);
+    SetForegroundWindow(dialog);
+    ClickScreen(area.left + 40, header.bottom + 7);
+    ASSERT_EQ(WaitForText(driver::FindControl(dialog, 1011), L"KEEP9", 5000), L"KEEP9");
+
+    driver::PressKey(list, VK_RETURN);
+    driver::PressKey(list, VK_RETURN);
+    // A question would come as a second dialog over the window.
+    HWND question = NULL;
+    for (int i = 0; i < 30 && question == NULL; i++) {
+        for (HWND window : driver::FindTopWindows(program.pid, L"#32770", NULL))
+            if (window != dialog && IsWindowVisible(window)) question = window;
+        if (question == NULL) Sleep(50);
+    }
+    EXPECT_EQ(question, (HWND)NULL) << testsupport::Utf8(driver::GetText(driver::FindControl(question, 0xFFFF)));
+    if (question != NULL) PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+    std::vector<std::vector<std::string>> stored;
+    for (int i = 0; i < 100; i++) {
+        stored = testsupport::ReadBookRows(kRemarkBook, "select C6, C7 from VLS");
+        if (!stored.empty() && stored[0][0] != "2026-01-01 09:00:00") break;
+        Sleep(50);
+    }
+    ASSERT_EQ(stored.size(), 1u) << "the remark is still in the book";
+    EXPECT_NE(stored[0][0], "2026-01-01 09:00:00") << "Enter saved the row";
+    EXPECT_EQ(stored[0][1], "2020-02-02");
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the row is still due";
+
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    HWND main = driver::WaitForWindow(program.pid, kClass, kTitle, kStartTimeoutMs);
+    ASSERT_NE(main, (HWND)NULL);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    EXPECT_TRUE(driver::WaitForExit(program, 10000, &code));
     DeleteFileW(kRemarkBook);
     testsupport::RemoveTree(folder);
 }

@@ -112,6 +112,25 @@ bool Pump() {
     return quit;
 }
 
+void PressKeys(HWND dialog, HWND control, const std::vector<UINT> &keys) {
+    SetFocus(control);
+    for (UINT vk : keys) {
+        LPARAM scan = (LPARAM)MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16;
+        PostMessageW(control, WM_KEYDOWN, vk, 1 | scan);
+        PostMessageW(control, WM_KEYUP, vk, 1 | scan | (1u << 30) | (1u << 31));
+    }
+    MSG msg;
+    for (int i = 0; i < 10000 && PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE); i++) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage((int)msg.wParam);
+            return;
+        }
+        if (IsWindow(dialog) && IsDialogMessageW(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 std::string ReadKey(const wchar_t *book, const char *table, const char *key) {
     std::string value = "<none>";
     sqlite3 *db = OpenReadOnly(book);

@@ -36,6 +36,13 @@ bool RunModal(const wchar_t *caption, const std::function<void()> &open, const s
 // WM_QUIT was among them.
 bool Pump();
 
+// Gives control the focus and presses each of keys on it, as the keyboard
+// does: WM_KEYDOWN and WM_KEYUP posted to the focused control, then every
+// waiting message, and whatever they lead to, taken through the dialog
+// manager of dialog (IsDialogMessageW) as its modal loop takes them, until
+// none is left. For use from inside that loop (an act of RunModal).
+void PressKeys(HWND dialog, HWND control, const std::vector<UINT> &keys);
+
 // The C2 of table's key in a book on drive C, through a read-only
 // connection of its own; "<none>" when the row is missing.
 std::string ReadKey(const wchar_t *book, const char *table, const char *key);
