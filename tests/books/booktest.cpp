@@ -68,6 +68,14 @@ void ClickRow(HWND dialog, HWND list, int row) {
     SendMessageW(dialog, WM_NOTIFY, click.hdr.idFrom, (LPARAM)&click);
 }
 
+bool TypeThenEscape(HWND dialog, int fieldId, const std::wstring &text) {
+    HWND field = GetDlgItem(dialog, fieldId);
+    SetWindowTextW(field, L"");
+    for (wchar_t c : text) SendMessageW(field, WM_CHAR, c, 0);
+    live::PressKeys(dialog, field, {VK_ESCAPE});
+    return IsWindowVisible(dialog) != FALSE;
+}
+
 std::wstring Cell(HWND list, int row, int subItem) {
     WCHAR text[512] = {0};
     LVITEMW item = {};

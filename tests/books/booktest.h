@@ -34,6 +34,10 @@ class BookWindowTest : public live::LiveMainWindow {
 // Selects row of list (single selection) and sends the dialog the list's
 // NM_CLICK, as a click on the row does.
 void ClickRow(HWND dialog, HWND list, int row);
+// Empties field fieldId of dialog, types text into it and presses Esc on
+// it through the dialog manager (from inside the dialog's modal loop).
+// Returns true when the dialog is still up afterwards.
+bool TypeThenEscape(HWND dialog, int fieldId, const std::wstring &text);
 // The text of a list cell, of a dialog control.
 std::wstring Cell(HWND list, int row, int subItem);
 std::wstring Text(HWND dialog, int id);

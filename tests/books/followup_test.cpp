@@ -152,11 +152,7 @@ TEST_F(FollowUpWindow, EnterSavesNeverDeletesAndEscKeepsTheTyping) {
     EXPECT_TRUE(Open([&](HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_REMARK_LIST);
         booktest::ClickRow(dialog, list, 0);
-        HWND remark = GetDlgItem(dialog, IDC_FU_REMARK);
-        SetWindowTextW(remark, L"");
-        for (wchar_t c : std::wstring(L"seen him")) SendMessageW(remark, WM_CHAR, c, 0);
-        live::PressKeys(dialog, remark, {VK_ESCAPE});
-        openAfterEsc = IsWindowVisible(dialog) != FALSE;
+        openAfterEsc = booktest::TypeThenEscape(dialog, IDC_FU_REMARK, L"seen him");
         typed = booktest::Text(dialog, IDC_FU_REMARK);
         live::PressKeys(dialog, list, {VK_RETURN, VK_RETURN});
         openAfterEnter = IsWindowVisible(dialog) != FALSE;

@@ -269,13 +269,9 @@ TEST_F(RemarkWindow, EscInTheRemarkFieldDoesNothingEnterSavesOnly) {
         HWND list = GetDlgItem(dialog, IDC_REMARK_LIST);
         booktest::Click(dialog, IDC_RM_SHOW);
         booktest::ClickRow(dialog, list, 1);  // OLD1
-        HWND remark = GetDlgItem(dialog, IDC_RM_REMARK);
-        SetWindowTextW(remark, L"");
-        for (wchar_t c : std::wstring(L"towed")) SendMessageW(remark, WM_CHAR, c, 0);
-        live::PressKeys(dialog, remark, {VK_ESCAPE});
-        openAfterEsc = IsWindowVisible(dialog) != FALSE;
+        openAfterEsc = booktest::TypeThenEscape(dialog, IDC_RM_REMARK, L"towed");
         afterEsc = booktest::Text(dialog, IDC_RM_REMARK);
-        live::PressKeys(dialog, remark, {VK_RETURN});
+        live::PressKeys(dialog, GetDlgItem(dialog, IDC_RM_REMARK), {VK_RETURN});
         openAfterEnter = IsWindowVisible(dialog) != FALSE;
         afterEnter = booktest::Text(dialog, IDC_RM_REMARK);
         plate = booktest::Text(dialog, IDC_RM_PLATE);

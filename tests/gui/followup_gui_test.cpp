@@ -61,21 +61,28 @@ std::string Field(const std::wstring &text) {
     return field;
 }
 
+// A program folder named name with a data file, and a new remark book
+// that holds the rows that sql inserts.
+void PrepareStart(const std::wstring &name, const std::string &sql, std::wstring *folder) {
+    CreateDirectoryW(L"C:\\KorvaneTests\\", NULL);
+    *folder = L"C:\\KorvaneTests\\" + name + L"\\";
+    ASSERT_TRUE(testsupport::PrepareProgramFolder(*folder));
+    std::string error;
+    ASSERT_EQ(datatool::MakeDataFile((*folder + L"KorvaneData.db").c_str(), 20, 3, &error), 0) << error;
+    ASSERT_EQ(datatool::MakeRemarkFile(kRemarkBook, 1002, 0, {}, &error), 0) << error;
+    testsupport::CheckDb book(kRemarkBook);
+    ASSERT_EQ(book.Exec(sql), SQLITE_OK) << book.message();
+}
+
 TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     KeyCipherContexts();
-    CreateDirectoryW(L"C:\\KorvaneTests\\", NULL);
-    std::wstring folder = L"C:\\KorvaneTests\\followup\\";
-    ASSERT_TRUE(testsupport::PrepareProgramFolder(folder));
-    std::string error;
-    ASSERT_EQ(datatool::MakeDataFile((folder + L"KorvaneData.db").c_str(), 20, 3, &error), 0) << error;
-    ASSERT_EQ(datatool::MakeRemarkFile(kRemarkBook, 1002, 0, {}, &error), 0) << error;
+    std::wstring folder;
     {
-        testsupport::CheckDb book(kRemarkBook);
         std::string rows = "INSERT INTO VLS VALUES('" + Field(L"DUE7") + "','" + Field(L"2") + "','','" +
                            Field(L"BANK RAKYAT") + "','" + Field(L"CALL HIM") +
                            "','2026-01-01 09:00:00','2020-02-02');"
                            "INSERT INTO VLS VALUES('" + Field(L"LATER8") + "','','','','','2026-01-02 09:00:00','2099-01-01');";
-        ASSERT_EQ(book.Exec(rows), SQLITE_OK) << book.message();
+        ASSERT_NO_FATAL_FAILURE(PrepareStart(L"followup", rows, &folder));
     }
 
     driver::Program program, again;
@@ -130,18 +137,11 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
 // no question comes up, and the remark stays in the book.
 TEST(FollowUpAtStartup, ClickOnTheRowThenEnterEnterKeepsTheRemark) {
     KeyCipherContexts();
-    CreateDirectoryW(L"C:\\KorvaneTests\\", NULL);
-    std::wstring folder = L"C:\\KorvaneTests\\followup-enter\\";
-    ASSERT_TRUE(testsupport::PrepareProgramFolder(folder));
-    std::string error;
-    ASSERT_EQ(datatool::MakeDataFile((folder + L"KorvaneData.db").c_str(), 20, 3, &error), 0) << error;
-    ASSERT_EQ(datatool::MakeRemarkFile(kRemarkBook, 1002, 0, {}, &error), 0) << error;
-    {
-        testsupport::CheckDb book(kRemarkBook);
-        std::string row = "INSERT INTO VLS VALUES('" + Field(L"KEEP9") + "','','','','" + Field(L"CALL HIM") +
-                          "','2026-01-01 09:00:00','2020-02-02');";
-        ASSERT_EQ(book.Exec(row), SQLITE_OK) << book.message();
-    }
+    std::wstring folder;
+    ASSERT_NO_FATAL_FAILURE(PrepareStart(L"followup-enter",
+                                         "INSERT INTO VLS VALUES('" + Field(L"KEEP9") + "','','','','" +
+                                             Field(L"CALL HIM") + "','2026-01-01 09:00:00','2020-02-02');",
+                                         &folder));
 
     driver::Program program;
     KillGuard guard(program);
