@@ -354,8 +354,14 @@ BOOL FailingMove(const WCHAR *, const WCHAR *, DWORD) {
     return FALSE;
 }
 
-// The new diary, moved into place, is held by another program; the test's
-// own connection lets go first, since a file open elsewhere is not replaced.
+// The faults of the replace itself: the test's own connection lets go
+// first, since a file open elsewhere is not replaced at all. The new
+// diary's flush fails; or, moved into place, it is held by another program.
+void FlushFails() {
+    sqlite3_close(LockedBy);
+    LockedBy = NULL;
+    BookFlushHook = testsupport::FailingFlush;
+}
 void HoldAfterMove() {
     sqlite3_close(LockedBy);
     LockedBy = NULL;
@@ -404,8 +410,8 @@ TEST_F(DiaryJobsTest, FaultsAtEveryPhaseLeaveTheDiaryAsItWasOrSaySo) {
         {"update: the replace fails", true, [] { BookMoveHook = FailingMove; }},
         {"update: diary locked", true, [] { sqlite3_exec(LockedBy, "BEGIN EXCLUSIVE", NULL, NULL, NULL); }},
         {"update: backup target unwritable", true, [] { BackupNameHook = UnwritableBackupName; }},
-        {"cleanup: the new diary does not reach the disk", false, [] { BookFlushHook = testsupport::FailingFlush; }},
-        {"update: the new diary does not reach the disk", true, [] { BookFlushHook = testsupport::FailingFlush; }},
+        {"cleanup: the new diary does not reach the disk", false, FlushFails},
+        {"update: the new diary does not reach the disk", true, FlushFails},
         {"cleanup: the new diary is held after the move", false, HoldAfterMove, true},
         {"update: the new diary is held after the move", true, HoldAfterMove, true},
     };
