@@ -203,6 +203,7 @@ bool ImportDiaryRows(HWND dialog, int *count) {
         return false;
     }
     if (!BackUpDiaryBook(dialog)) return false;
+    ForgetLastSearchRows();
 
     int last;
     int rc = ReadImportLastRowId(&last);
@@ -368,10 +369,15 @@ bool ImportRemarkRows(HWND dialog, int *count) {
 }
 
 // A copy of the chosen file made beside the own diary, then checked and
-// moved over it by ReplaceBookFile.
+// moved over it by ReplaceBookFile. The copy takes no read-only mark from
+// a backup kept on a CD or a write-protected drive: it is to be written.
 bool CopyForRestore(const WCHAR *from, const WCHAR *to) {
     DeleteFileW(to);
-    return (BookCopyHook != NULL ? BookCopyHook(from, to, FALSE) : CopyFileW(from, to, FALSE)) != FALSE;
+    if ((BookCopyHook != NULL ? BookCopyHook(from, to, FALSE) : CopyFileW(from, to, FALSE)) == FALSE) return false;
+    DWORD attributes = GetFileAttributesW(to);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           ((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+            SetFileAttributesW(to, attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE);
 }
 
 // The VLS row count of a diary file, through a read-only connection.
@@ -469,14 +475,18 @@ bool RestoreBackUpDiary(const WCHAR *chosenPath) {
     if (!BackUpDiaryBook(dialog)) return false;
 
     WCHAR copy[kPathChars];
-    if (FAILED(StringCchPrintfW(copy, ARRAYSIZE(copy), L"%ls.restore", DiaryDbPath)) ||
-        !CopyForRestore(chosen, copy) || !ReplaceBookFile(&DiaryDb, DiaryDbPath, copy, "select count(*) from VLS", rows)) {
+    BookReplace replaced = kBookKept;
+    if (SUCCEEDED(StringCchPrintfW(copy, ARRAYSIZE(copy), L"%ls.restore", DiaryDbPath)) && CopyForRestore(chosen, copy))
+        replaced = ReplaceBookFile(&DiaryDb, DiaryDbPath, copy, "select count(*) from VLS", rows);
+    if (replaced == kBookKept) {
         DeleteFileW(copy);
         if (DiaryDb == NULL) OpenBookConnection(&DiaryDb, DiaryDbPath);
         ShowJobFailure(dialog, L"The BackUp Diary could not be copied whole; your diary is as it was.",
                        L"Diary BackUp tidak dapat disalin sepenuhnya; diary anda kekal seperti asal.");
         return false;
     }
+    // The BackUp Diary is the diary now, with its own password.
     StringCchCopyW(DiaryPassword, ARRAYSIZE(DiaryPassword), ImportFilePassword);
+    if (replaced == kBookReplacedNotOpen) ShowDiaryNotReopened(dialog);
     return true;
 }
