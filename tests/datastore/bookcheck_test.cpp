@@ -196,6 +196,10 @@ TEST_F(BookCheck, AKillAtAnyPointOfACommitLeavesTheFileWhole) {
          "SELECT count(*) || ':' || group_concat(C1, ',') FROM (SELECT C1 FROM VLS ORDER BY rowid)"},
         {"data file", kData, "BEGIN; INSERT INTO VLD SELECT * FROM VLD; COMMIT",
          "SELECT count(*) || ':' || group_concat(C1, ',') FROM (SELECT C1 FROM VLD ORDER BY rowid)"},
+        {"data file, as an update writes it", kData,
+         "PRAGMA synchronous = OFF; PRAGMA locking_mode = EXCLUSIVE; BEGIN; UPDATE VLD SET C2 = C2 || 'X'; "
+         "INSERT INTO VLD SELECT * FROM VLD; COMMIT",
+         "SELECT count(*) || ':' || group_concat(C1 || C2, ',') FROM (SELECT C1, C2 FROM VLD ORDER BY rowid)"},
     };
     std::wstring pristine = dir_.File(L"pristine.db"), live = dir_.File(L"live.db"),
                  crashed = dir_.File(L"crashed.db");
