@@ -130,6 +130,41 @@ TEST_F(BookCheck, ABookWhoseJournalCannotMoveStaysWhereItIs) {
     EXPECT_TRUE(Bytes(std::wstring(aside) + L"-journal") == journal);
 }
 
+// A big healthy book is not read whole at each start: damage where
+// start-up and a search read it is still found.
+TEST_F(BookCheck, ABigBookIsCheckedWhereStartUpAndASearchReadIt) {
+    std::string error;
+    std::wstring big = dir_.File(L"big.db");
+    ASSERT_EQ(datatool::MakeDiaryFile(big.c_str(), 15, 40000, false, {}, &error), 0) << error;
+    std::vector<unsigned char> sound = Bytes(big);
+    ASSERT_GT(sound.size(), 4u << 20);
+    const size_t page = ((size_t)sound[16] << 8) | sound[17];
+    size_t settings = 0;
+    {
+        CheckDb db(big);
+        settings = (size_t)atoi(db.One("SELECT rootpage FROM ZELDdb_master WHERE name = 'PRS'").c_str());
+    }
+    ASSERT_GT(settings, 1u);
+    struct Case {
+        const char *name;
+        size_t offset, length;  // bytes overwritten
+        int expected;
+    } cases[] = {
+        {"sound", 0, 0, kBookReady},
+        {"the schema page", 100, page - 100, kBookSetAside},
+        {"the settings table", (settings - 1) * page, page, kBookSetAside},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<unsigned char> bytes = sound;
+        std::fill_n(bytes.begin() + (long)c.offset, c.length, (unsigned char)0xA5);
+        ASSERT_TRUE(testsupport::WriteFileBytes(diary_, bytes));
+        WCHAR aside[256];
+        EXPECT_EQ(PrepareBookFile(Diary(), aside), c.expected);
+        if (aside[0] != 0) DeleteFileW(aside);
+    }
+}
+
 // What a search needs of the data file, table by table; the checks never
 // write to it.
 TEST_F(BookCheck, DataFileChecksFindWhatASearchNeeds) {
