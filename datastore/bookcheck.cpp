@@ -5,6 +5,8 @@
 #include <strsafe.h>
 #include <wchar.h>
 
+#include <initializer_list>
+
 #include "datastore.h"
 #include "dbfiles.h"
 #include "textutil.h"
@@ -15,6 +17,21 @@ const unsigned char kProgramMagic[16] = {'Z', 'E', 'L', 'D', ' ', 'D', 'A', 'T',
                                          'A', 'B', 'A', 'S', 'E', ' ', '3', 0};
 const unsigned char kStandardMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
                                           'o', 'r', 'm', 'a', 't', ' ', '3', 0};
+
+// The first bytes of a journal the engine plays back: its header's magic.
+// A journal whose header has been zeroed (a transaction that committed,
+// kept by journal_mode PERSIST) or that never got one plays nothing back.
+const unsigned char kJournalMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+
+enum JournalLook {
+    kJournalAbsent,      // no journal, or one that holds nothing to play back
+    kJournalLive,        // a journal the engine would play back
+    kJournalUnreadable,  // there, but it could not be read
+};
+
+// Up to this size a healthy start-up checks a book whole (some 20 ms);
+// above it only the part that start-up and a search read.
+const LONGLONG kWholeCheckBytes = 4 << 20;
 
 enum HeadKind {
     kHeadProgram,   // the program's magic, and a sound size
@@ -43,6 +60,27 @@ FileHead ReadHead(const WCHAR *path) {
     }
     CloseHandle(file);
     return head;
+}
+
+// What lies at journal: whether it begins with the journal header's magic.
+JournalLook LookAtJournal(const WCHAR *journal) {
+    HANDLE file = CreateFileW(journal, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kJournalAbsent : kJournalUnreadable;
+    }
+    unsigned char magic[sizeof kJournalMagic];
+    DWORD got = 0;
+    BOOL read = ReadFile(file, magic, sizeof magic, &got, NULL);
+    CloseHandle(file);
+    if (!read) return kJournalUnreadable;
+    return got == sizeof magic && memcmp(magic, kJournalMagic, sizeof magic) == 0 ? kJournalLive : kJournalAbsent;
+}
+
+void ClearReadOnly(const WCHAR *path, DWORD attributes) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 unsigned BigEndian(const unsigned char *p, int bytes) {
@@ -181,13 +219,14 @@ int LookUpEdgeKey(sqlite3 *db, const char *index, bool last, char *detail, size_
     return StepAll(db, rows.stmt(), detail, detailBytes);
 }
 
-// Opens path without creating it, checks it as book, and closes it.
-int CheckBookAt(const WCHAR *path, const BookFile &book, char *detail, size_t detailBytes) {
+// Opens path without creating it, checks it as book (whole, or the part
+// that start-up and a search read), and closes it.
+int CheckBookAt(const WCHAR *path, const BookFile &book, bool whole, char *detail, size_t detailBytes) {
     char name[kPathChars * 3];
     if (!EngineFileName(path, name)) return SQLITE_CANTOPEN;
     sqlite3 *db = NULL;
     int rc = sqlite3_open_v2(name, &db, SQLITE_OPEN_READWRITE, NULL);
-    if (rc == SQLITE_OK) rc = CheckBookConnection(db, book, detail, detailBytes);
+    if (rc == SQLITE_OK) rc = CheckBookConnection(db, book, whole, detail, detailBytes);
     else if (db != NULL) EngineFailure(db, rc, detail, detailBytes);
     sqlite3_close(db);
     return rc;
@@ -207,7 +246,7 @@ int CheckStandardCopy(const BookFile &book, char *detail, size_t detailBytes) {
     // The copy takes the book's attributes; it must be writable to convert.
     if (CopyFileW(book.path, copy, FALSE) && SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL) &&
         ConvertToProgramDatabase(copy) == 1) {
-        rc = CheckBookAt(copy, book, detail, detailBytes);
+        rc = CheckBookAt(copy, book, true, detail, detailBytes);
     }
     SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(copy);
@@ -237,18 +276,24 @@ bool SetBookAside(const BookFile &book, WCHAR *out, size_t outChars) {
     stamped[length - 3] = 0;
     const WCHAR *stem = stamped + 3;
 
+    WCHAR from[kPathChars + 16], to[kPathChars + 16];
+    if (FAILED(StringCchPrintfW(from, ARRAYSIZE(from), L"%ls-journal", book.path))) return false;
+    bool journal = GetFileAttributesW(from) != INVALID_FILE_ATTRIBUTES;
     for (int n = 1; n < 100; n++) {
         WCHAR suffix[8] = L"";
         if (n > 1) StringCchPrintfW(suffix, ARRAYSIZE(suffix), L" (%d)", n);
-        if (FAILED(StringCchPrintfW(out, outChars, L"%ls%ls%ls.db", folder, stem, suffix))) break;
+        if (FAILED(StringCchPrintfW(out, outChars, L"%ls%ls%ls.db", folder, stem, suffix)) ||
+            FAILED(StringCchPrintfW(to, ARRAYSIZE(to), L"%ls-journal", out))) {
+            break;
+        }
+        // A name whose journal name is taken is taken too.
+        if (journal && GetFileAttributesW(to) != INVALID_FILE_ATTRIBUTES) continue;
         if (MoveFileW(book.path, out)) {
-            WCHAR from[kPathChars + 16], to[kPathChars + 16];
-            if (SUCCEEDED(StringCchPrintfW(from, ARRAYSIZE(from), L"%ls-journal", book.path)) &&
-                SUCCEEDED(StringCchPrintfW(to, ARRAYSIZE(to), L"%ls-journal", out)) &&
-                GetFileAttributesW(from) != INVALID_FILE_ATTRIBUTES) {
-                MoveFileW(from, to);
-            }
-            return true;
+            if (!journal || MoveFileW(from, to)) return true;
+            // Apart from its journal the book could never be brought back:
+            // it goes back to its own name, and the book is stuck.
+            MoveFileW(out, book.path);
+            break;
         }
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
@@ -264,20 +309,66 @@ bool IsDamagedFileCode(int rc) {
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT;
 }
 
-int CheckBookConnection(sqlite3 *db, const BookFile &book, char *detail, size_t detailBytes) {
-    int rc = QuickCheck(db, "PRAGMA quick_check(1)", detail, detailBytes);
-    if (rc != SQLITE_OK) return rc;
+int RollBackHotJournal(const WCHAR *path) {
+    WCHAR journal[kPathChars + 16];
+    if (FAILED(StringCchPrintfW(journal, ARRAYSIZE(journal), L"%ls-journal", path))) return kJournalKept;
+    JournalLook look = LookAtJournal(journal);
+    if (look == kJournalAbsent) return kJournalNone;
+    if (look == kJournalUnreadable) return kJournalKept;
+
+    // The engine plays a journal back only into a file it may write, and
+    // only from a journal it may write.
+    DWORD attributes = GetFileAttributesW(path);
+    ClearReadOnly(path, attributes);
+    ClearReadOnly(journal, GetFileAttributesW(journal));
+    char name[kPathChars * 3];
+    sqlite3 *db = NULL;
+    if (EngineFileName(path, name) && sqlite3_open_v2(name, &db, SQLITE_OPEN_READWRITE, NULL) == SQLITE_OK) {
+        // Any read takes the engine's shared lock, and with it the rollback;
+        // its result is for the checks that follow to judge.
+        sqlite3_exec(db, "PRAGMA schema_version", NULL, NULL, NULL);
+    }
+    sqlite3_close(db);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path, attributes);
+    return LookAtJournal(journal) == kJournalAbsent ? kJournalRolledBack : kJournalKept;
+}
+
+int CheckBookConnection(sqlite3 *db, const BookFile &book, bool whole, char *detail, size_t detailBytes) {
     char sql[64];
+    if (whole) {
+        StringCchCopyA(sql, ARRAYSIZE(sql), "PRAGMA quick_check(1)");
+    } else {
+        StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA quick_check(%s)", book.settingsTable);
+    }
+    int rc = QuickCheck(db, sql, detail, detailBytes);
+    if (rc != SQLITE_OK) return rc;
     StringCchPrintfA(sql, ARRAYSIZE(sql), "SELECT C1, C2 FROM %s LIMIT 0", book.settingsTable);
     rc = RequireColumns(db, sql, detail, detailBytes);
     if (rc == SQLITE_OK && book.hasRecords) rc = RequireColumns(db, "SELECT C1 FROM VLS LIMIT 0", detail, detailBytes);
-    return rc;
+    if (rc != SQLITE_OK || whole || !book.hasRecords) return rc;
+    // The records' first and last rows: the two edges of their tree, the
+    // last one where every new row goes.
+    for (const char *edge : {"SELECT * FROM VLS ORDER BY rowid LIMIT 1", "SELECT * FROM VLS ORDER BY rowid DESC LIMIT 1"}) {
+        Query q(db, edge);
+        rc = q.prepared() == SQLITE_OK ? StepAll(db, q.stmt(), detail, detailBytes)
+                                       : EngineFailure(db, q.prepared(), detail, detailBytes);
+        if (rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
 }
 
 int PrepareBookFile(const BookFile &book, WCHAR *setAside, size_t setAsideChars) {
     if (setAsideChars > 0) setAside[0] = 0;
     DWORD attributes = GetFileAttributesW(book.path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return kBookMissing;
+
+    // A book killed in its commit is whole once the engine has played its
+    // journal back; before that its header and length say nothing. A
+    // journal that could not be played back leaves the book for the usual
+    // road, whose engine tries again.
+    int journal = RollBackHotJournal(book.path);
+    if (journal == kJournalKept) return kBookReady;
 
     // A file that cannot be read is no proof of damage (a lock, a read
     // error): it is left for the usual road.
@@ -293,7 +384,9 @@ int PrepareBookFile(const BookFile &book, WCHAR *setAside, size_t setAsideChars)
     int rc = SQLITE_NOTADB;
     switch (JudgeHead(head, detail, sizeof detail)) {
     case kHeadProgram:
-        rc = CheckBookAt(book.path, book, detail, sizeof detail);
+        // The whole book is read after a rollback, and where that is cheap.
+        rc = CheckBookAt(book.path, book, journal == kJournalRolledBack || head.size <= kWholeCheckBytes, detail,
+                         sizeof detail);
         break;
     case kHeadStandard:
         if (!book.convertStandard) break;
