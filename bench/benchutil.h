@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+#include <stdio.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -56,6 +59,43 @@ inline long long QueryNumber(sqlite3 *db, const char *sql) {
 inline bool CopyOver(const std::wstring &from, const std::wstring &to) {
     DeleteFileW(to.c_str());
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+// Prints what the process holds of memory: its peak working set and peak
+// commit charge as the system counts them, and its address space as it is
+// now, by the kind of region (mapped files, images, private memory, and
+// what is only reserved), with the largest free block left.
+inline void ReportMemory(const char *indent) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    unsigned long long mapped = 0, images = 0, committed = 0, reserved = 0, largestFree = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (char *at = (char *)system.lpMinimumApplicationAddress;
+         at < (char *)system.lpMaximumApplicationAddress && VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = (char *)region.BaseAddress + region.RegionSize) {
+        unsigned long long size = region.RegionSize;
+        if (region.State == MEM_FREE) {
+            largestFree = std::max(largestFree, size);
+        } else if (region.State == MEM_RESERVE) {
+            reserved += size;
+        } else if (region.Type == MEM_MAPPED) {
+            mapped += size;
+        } else if (region.Type == MEM_IMAGE) {
+            images += size;
+        } else {
+            committed += size;
+        }
+    }
+    const double mb = 1024.0 * 1024.0;
+    printf("%speak working set %.0f MB, peak commit %.0f MB\n", indent, (double)counters.PeakWorkingSetSize / mb,
+           (double)counters.PeakPagefileUsage / mb);
+    printf("%saddress space in use %.0f MB (mapped files %.0f, images %.0f, private %.0f), reserved only %.0f MB, "
+           "largest free block %.0f MB\n",
+           indent, (double)(mapped + images + committed) / mb, (double)mapped / mb, (double)images / mb,
+           (double)committed / mb, (double)reserved / mb, (double)largestFree / mb);
 }
 
 }  // namespace bench

@@ -159,8 +159,18 @@ int wmain(int argc, wchar_t **argv) {
     Report("lookup, all", all);
     if (counted) {
         bench::IoCounts io = bench::CurrentIoCounts();
-        printf("  file reads per lookup              %.2f\n", (double)io.dbReads / (double)plates.size());
+        double lookups = (double)plates.size();
+        printf("  file reads per lookup              %.2f\n", (double)io.dbReads / lookups);
+        printf("  pages from the memory map a lookup %.2f (asked of it and not had: %.2f)\n",
+               (double)io.dbMapped / lookups, (double)io.dbUnmapped / lookups);
+        const char *path = io.dbMapped == 0   ? "file reads: the memory map was not had"
+                           : io.dbReads == 0 ? "the memory map of the whole file"
+                                             : "the memory map, and file reads past its end";
+        printf("  read path                          %s\n", path);
+    } else {
+        printf("  read path                          not counted (the counting file layer was refused)\n");
     }
+    bench::ReportMemory("  ");
 
     if (!diaryFolder.empty()) {
         // The Find button's select through SelectSql mode 0: the same
