@@ -90,8 +90,10 @@ inline void ReportMemory(const char *indent) {
         }
     }
     const double mb = 1024.0 * 1024.0;
-    printf("%speak working set %.0f MB, peak commit %.0f MB\n", indent, (double)counters.PeakWorkingSetSize / mb,
-           (double)counters.PeakPagefileUsage / mb);
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    printf("%speak working set %.0f MB, peak commit %.0f MB, %lu handles\n", indent,
+           (double)counters.PeakWorkingSetSize / mb, (double)counters.PeakPagefileUsage / mb, (unsigned long)handles);
     printf("%saddress space in use %.0f MB (mapped files %.0f, images %.0f, private %.0f), reserved only %.0f MB, "
            "largest free block %.0f MB\n",
            indent, (double)(mapped + images + committed) / mb, (double)mapped / mb, (double)images / mb,

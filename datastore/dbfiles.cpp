@@ -6,6 +6,8 @@
 #include <string.h>
 #include <strsafe.h>
 
+#include <algorithm>
+
 #include "datastore.h"
 #include "textutil.h"
 
@@ -147,10 +149,78 @@ void MakeDiaryBackupPath(WCHAR *buf, int count) {
     FormatBackupPath(buf, count, kDiaryBackupBase, &now);
 }
 
+// The address space free in this process: the largest block and all of it.
+static void MeasureFreeAddressSpace(unsigned long long *largest, unsigned long long *total) {
+    *largest = *total = 0;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    MEMORY_BASIC_INFORMATION region;
+    for (const char *at = (const char *)system.lpMinimumApplicationAddress;
+         at < (const char *)system.lpMaximumApplicationAddress && VirtualQuery(at, &region, sizeof region) != 0;
+         at = (const char *)region.BaseAddress + region.RegionSize) {
+        if (region.State != MEM_FREE) continue;
+        unsigned long long size = region.RegionSize;
+        *total += size;
+        if (size > *largest) *largest = size;
+    }
+}
+
+// True when a mapped view of at least bytes lies in this process.
+static bool HasMappedViewOf(unsigned long long bytes) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    MEMORY_BASIC_INFORMATION region;
+    for (const char *at = (const char *)system.lpMinimumApplicationAddress;
+         at < (const char *)system.lpMaximumApplicationAddress && VirtualQuery(at, &region, sizeof region) != 0;
+         at = (const char *)region.BaseAddress + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_MAPPED && region.RegionSize >= bytes) return true;
+    }
+    return false;
+}
+
+static long long PragmaNumber(sqlite3 *db, const char *sql) {
+    sqlite3_stmt *stmt = NULL;
+    long long value = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, NULL) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        value = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+long long ChooseDataMapBytes(long long fileBytes, unsigned long long largestFree, unsigned long long totalFree) {
+    const unsigned long long mib = 1024 * 1024;
+    const unsigned long long most = (unsigned long long)kDataMapMiB * mib;
+    const unsigned long long headroom = (unsigned long long)kDataMapHeadroomMiB * mib;
+    if (fileBytes <= 0 || totalFree <= headroom) return 0;
+    unsigned long long room = std::min(largestFree, totalFree - headroom);
+    room &= ~(unsigned long long)(kDataMapGrain - 1);
+    if (room >= std::min((unsigned long long)fileBytes, most)) return (long long)most;
+    if (room < (unsigned long long)kDataMapLeastMiB * mib) return 0;
+    return (long long)room;
+}
+
 int SetUpDataBookReads(sqlite3 *db) {
     if (db == NULL) return SQLITE_MISUSE;
-    char sql[96];
-    StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA mmap_size = %lld; PRAGMA locking_mode = EXCLUSIVE;",
-                     (long long)kDataMapMiB * 1024 * 1024);
-    return sqlite3_exec(db, sql, NULL, NULL, NULL);
+    int rc = sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE;", NULL, NULL, NULL);
+    if (rc != SQLITE_OK) return rc;
+    long long pages = PragmaNumber(db, "PRAGMA page_count");
+    long long pageSize = PragmaNumber(db, "PRAGMA page_size");
+    long long fileBytes = pages > 0 && pageSize > 0 ? pages * pageSize : 0;
+    unsigned long long largestFree, totalFree;
+    MeasureFreeAddressSpace(&largestFree, &totalFree);
+    long long mapBytes = ChooseDataMapBytes(fileBytes, largestFree, totalFree);
+
+    char sql[64];
+    StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA mmap_size = %lld;", mapBytes);
+    rc = sqlite3_exec(db, sql, NULL, NULL, NULL);
+    if (rc != SQLITE_OK || mapBytes == 0) return rc;
+    // The engine makes the map when it first reads a page past the first
+    // (VLD's root, here), and where the map fails it tries again at every
+    // later page, a failed system call pair each time. So make it now, and
+    // where it was not had, read the file without a map from the start.
+    sqlite3_exec(db, "select 1 from VLD limit 1;", NULL, NULL, NULL);
+    unsigned long long expected = (unsigned long long)std::min(fileBytes, mapBytes);
+    expected &= ~(unsigned long long)(kDataMapGrain - 1);
+    if (expected > 0 && !HasMappedViewOf(expected)) rc = sqlite3_exec(db, "PRAGMA mmap_size = 0;", NULL, NULL, NULL);
+    return rc;
 }
