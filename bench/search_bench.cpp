@@ -100,6 +100,7 @@ int wmain(int argc, wchar_t **argv) {
     std::wstring diaryFolder = argc > 4 ? argv[4] : L"";
     if (count <= 0) count = 20000;
     KeyCipherContexts();
+    bench::WatchAddressSpace();
     bool counted = bench::InstallIoCounter();
 
     sqlite3 *db = NULL;
