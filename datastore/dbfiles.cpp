@@ -149,33 +149,29 @@ void MakeDiaryBackupPath(WCHAR *buf, int count) {
     FormatBackupPath(buf, count, kDiaryBackupBase, &now);
 }
 
-// The address space free in this process: the largest block and all of it.
-static void MeasureFreeAddressSpace(unsigned long long *largest, unsigned long long *total) {
-    *largest = *total = 0;
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    MEMORY_BASIC_INFORMATION region;
-    for (const char *at = (const char *)system.lpMinimumApplicationAddress;
-         at < (const char *)system.lpMaximumApplicationAddress && VirtualQuery(at, &region, sizeof region) != 0;
-         at = (const char *)region.BaseAddress + region.RegionSize) {
-        if (region.State != MEM_FREE) continue;
-        unsigned long long size = region.RegionSize;
-        *total += size;
-        if (size > *largest) *largest = size;
-    }
-}
+// This process's address space: its largest free block, all that is free,
+// and its largest mapped view of a file.
+struct AddressSpaceRoom {
+    unsigned long long largestFree = 0, totalFree = 0, largestView = 0;
+};
 
-// True when a mapped view of at least bytes lies in this process.
-static bool HasMappedViewOf(unsigned long long bytes) {
+static AddressSpaceRoom MeasureAddressSpace() {
+    AddressSpaceRoom room;
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     MEMORY_BASIC_INFORMATION region;
     for (const char *at = (const char *)system.lpMinimumApplicationAddress;
          at < (const char *)system.lpMaximumApplicationAddress && VirtualQuery(at, &region, sizeof region) != 0;
          at = (const char *)region.BaseAddress + region.RegionSize) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_MAPPED && region.RegionSize >= bytes) return true;
+        unsigned long long size = region.RegionSize;
+        if (region.State == MEM_FREE) {
+            room.totalFree += size;
+            room.largestFree = std::max(room.largestFree, size);
+        } else if (region.State == MEM_COMMIT && region.Type == MEM_MAPPED) {
+            room.largestView = std::max(room.largestView, size);
+        }
     }
-    return false;
+    return room;
 }
 
 static long long PragmaNumber(sqlite3 *db, const char *sql) {
@@ -206,9 +202,8 @@ int SetUpDataBookReads(sqlite3 *db) {
     long long pages = PragmaNumber(db, "PRAGMA page_count");
     long long pageSize = PragmaNumber(db, "PRAGMA page_size");
     long long fileBytes = pages > 0 && pageSize > 0 ? pages * pageSize : 0;
-    unsigned long long largestFree, totalFree;
-    MeasureFreeAddressSpace(&largestFree, &totalFree);
-    long long mapBytes = ChooseDataMapBytes(fileBytes, largestFree, totalFree);
+    AddressSpaceRoom room = MeasureAddressSpace();
+    long long mapBytes = ChooseDataMapBytes(fileBytes, room.largestFree, room.totalFree);
 
     char sql[64];
     StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA mmap_size = %lld;", mapBytes);
@@ -216,11 +211,14 @@ int SetUpDataBookReads(sqlite3 *db) {
     if (rc != SQLITE_OK || mapBytes == 0) return rc;
     // The engine makes the map when it first reads a page past the first
     // (VLD's root, here), and where the map fails it tries again at every
-    // later page, a failed system call pair each time. So make it now, and
+    // later page: a file mapping made and closed each time, slower than the
+    // read itself (and under Wine a file descriptor left behind in the
+    // server each time, until no file can be opened). So make it now, and
     // where it was not had, read the file without a map from the start.
     sqlite3_exec(db, "select 1 from VLD limit 1;", NULL, NULL, NULL);
     unsigned long long expected = (unsigned long long)std::min(fileBytes, mapBytes);
     expected &= ~(unsigned long long)(kDataMapGrain - 1);
-    if (expected > 0 && !HasMappedViewOf(expected)) rc = sqlite3_exec(db, "PRAGMA mmap_size = 0;", NULL, NULL, NULL);
+    if (expected > 0 && MeasureAddressSpace().largestView < expected)
+        rc = sqlite3_exec(db, "PRAGMA mmap_size = 0;", NULL, NULL, NULL);
     return rc;
 }

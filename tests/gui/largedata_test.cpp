@@ -4,7 +4,8 @@
 // the map of its first part, where a fragmented space has room only for
 // that; and the file alone, where no block is large enough. The address
 // space is fragmented from outside: the program is started suspended and
-// small blocks are reserved in it at even steps before it runs.
+// small blocks are reserved in it at even steps before it runs (in the
+// 32-bit build; the x86_64 build has the whole map alone).
 #include <winsock2.h>
 
 #include <windows.h>
@@ -198,6 +199,8 @@ TEST_F(LargeDataSearch, EveryWayOfReadingFindsTheSamePlates) {
     std::vector<Case> cases = Cases();
     std::vector<Answer> first;
     for (const Run &run : runs) {
+        // A 64-bit address space is too large to fence, and always has room.
+        if (run.fenceStep > 0 && sizeof(void *) > 4) continue;
         SCOPED_TRACE(run.what);
         Start(run.fenceStep);
         if (HasFatalFailure()) return;
