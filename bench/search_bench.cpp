@@ -188,6 +188,7 @@ int wmain(int argc, wchar_t **argv) {
         StringCchCopyW(LocationText, ARRAYSIZE(LocationText), L"JALAN AMPANG, KUALA LUMPUR");
         int searches = count < 2000 ? count : 2000;
         std::vector<double> modeFound, modeMissing;
+        bench::ResetIoCounts();
         for (int i = 0; i < searches; i++) {
             const std::wstring &plate = plates[(size_t)i];
             StringCchCopyW(FindHistory[0], kFindHistoryChars, plate.c_str());
@@ -205,6 +206,10 @@ int wmain(int argc, wchar_t **argv) {
         Report("SelectSql mode 0 + diary, found", modeFound);
         Report("SelectSql mode 0 + diary, not found", modeMissing);
         printf("  diary rows written                 %lld\n", diaryRows);
+        if (counted) {
+            printf("  syncs to the disk a search         %.2f\n",
+                   (double)bench::CurrentIoCounts().syncs / (double)searches);
+        }
         sqlite3_close(DiaryDb);
         DiaryDb = NULL;
         DataDb = NULL;

@@ -4,7 +4,10 @@
 # lookup, the online update) under Wine on a private X display
 # in a prefix of their own (bench-run in the build folder), printing their
 # figures. Where this machine cannot run 32-bit code they are the x86_64
-# build's, under 64-bit Wine (KORVANE_TEST_ARCH=x86 or x64 forces one).
+# build's, under 64-bit Wine (KORVANE_TEST_ARCH=x86 or x64 forces one);
+# where it can, the x86_64 build's plate lookup follows the 32-bit one on
+# the same file, for comparison. A benchmark that fails or overruns its
+# time is named and the next one still runs; the script then exits 1.
 #
 #   KORVANE_BENCH_VEHICLES  rows of the data file        (default 3000000)
 #   KORVANE_BENCH_LOOKUPS   plate lookups timed           (default 20000)
@@ -21,6 +24,7 @@
 #   KORVANE_BENCH_DIARYJOBS rows of the diary that CleanUp and Update Diary
 #                           rebuild                       (default 1000000)
 #   KORVANE_BENCH_DIARY_ROWS rows of the Diary window's diary (default 1000000)
+#   KORVANE_BENCH_TIMEOUT   seconds a benchmark program may run (default 1800)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
