@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+#include <stdio.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -56,6 +59,92 @@ inline long long QueryNumber(sqlite3 *db, const char *sql) {
 inline bool CopyOver(const std::wstring &from, const std::wstring &to) {
     DeleteFileW(to.c_str());
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+// The address space of the process: in use (mapped files, images, private
+// memory), only reserved, and the largest free block.
+struct AddressSpace {
+    unsigned long long mapped = 0, images = 0, committed = 0, reserved = 0, largestFree = 0;
+    unsigned long long InUse() const { return mapped + images + committed; }
+};
+
+inline AddressSpace MeasureAddressSpace() {
+    AddressSpace space;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    MEMORY_BASIC_INFORMATION region;
+    for (char *at = (char *)system.lpMinimumApplicationAddress;
+         at < (char *)system.lpMaximumApplicationAddress && VirtualQuery(at, &region, sizeof region) == sizeof region;
+         at = (char *)region.BaseAddress + region.RegionSize) {
+        unsigned long long size = region.RegionSize;
+        if (region.State == MEM_FREE) {
+            space.largestFree = std::max(space.largestFree, size);
+        } else if (region.State == MEM_RESERVE) {
+            space.reserved += size;
+        } else if (region.Type == MEM_MAPPED) {
+            space.mapped += size;
+        } else if (region.Type == MEM_IMAGE) {
+            space.images += size;
+        } else {
+            space.committed += size;
+        }
+    }
+    return space;
+}
+
+// The most address space in use, and the smallest largest free block, seen
+// by a thread that looks every 20 ms from WatchAddressSpace on.
+struct AddressSpacePeak {
+    volatile LONG running;
+    SRWLOCK lock;                             // over the two below
+    AddressSpace most;                        // when the most was in use
+    unsigned long long leastLargestFree = ~0ull;
+};
+inline AddressSpacePeak &Peak() {
+    static AddressSpacePeak peak = {};
+    return peak;
+}
+inline void NoteAddressSpace() {
+    AddressSpace now = MeasureAddressSpace();
+    AddressSpacePeak &peak = Peak();
+    AcquireSRWLockExclusive(&peak.lock);
+    if (now.InUse() > peak.most.InUse()) peak.most = now;
+    peak.leastLargestFree = std::min(peak.leastLargestFree, now.largestFree);
+    ReleaseSRWLockExclusive(&peak.lock);
+}
+inline DWORD WINAPI WatchLoop(void *) {
+    for (;;) {
+        NoteAddressSpace();
+        Sleep(20);
+    }
+}
+inline void WatchAddressSpace() {
+    if (InterlockedExchange(&Peak().running, 1) == 0) {
+        HANDLE thread = CreateThread(NULL, 0, WatchLoop, NULL, 0, NULL);
+        if (thread != NULL) CloseHandle(thread);
+    }
+}
+
+// Prints what the process holds of memory: its peak working set and peak
+// commit charge as the system counts them, and its address space at its
+// fullest (since WatchAddressSpace; else now), by the kind of region, with
+// the smallest largest free block seen.
+inline void ReportMemory(const char *indent) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    NoteAddressSpace();
+    AcquireSRWLockExclusive(&Peak().lock);
+    AddressSpace most = Peak().most;
+    unsigned long long leastLargestFree = Peak().leastLargestFree;
+    ReleaseSRWLockExclusive(&Peak().lock);
+    const double mb = 1024.0 * 1024.0;
+    printf("%speak working set %.0f MB, peak commit %.0f MB\n", indent, (double)counters.PeakWorkingSetSize / mb,
+           (double)counters.PeakPagefileUsage / mb);
+    printf("%saddress space at its fullest %.0f MB in use (mapped files %.0f, images %.0f, private %.0f), "
+           "reserved only %.0f MB; largest free block at least %.0f MB\n",
+           indent, (double)most.InUse() / mb, (double)most.mapped / mb, (double)most.images / mb,
+           (double)most.committed / mb, (double)most.reserved / mb, (double)leastLargestFree / mb);
 }
 
 }  // namespace bench

@@ -129,6 +129,7 @@ int wmain(int argc, wchar_t **argv) {
     int rows = argc > 3 ? _wtoi(argv[3]) : 1000000;
     uint64_t seed = argc > 4 ? (uint64_t)_wtoi(argv[4]) : 1;
     KeyCipherContexts();
+    bench::WatchAddressSpace();
     UseEnglish = 1;
     BackupNameHook = BenchBackupName;
 
@@ -195,6 +196,7 @@ int wmain(int argc, wchar_t **argv) {
         ShowWindow(GetDlgItem(dialog, 604), SW_SHOW);
     }
     DeleteFileW(diary.c_str());
+    bench::ReportMemory("diary jobs: ");
     DestroyWindow(dialog);
     sqlite3_close(DataDb);
     return 0;

@@ -81,6 +81,7 @@ int wmain(int argc, wchar_t **argv) {
     int importRows = argc > 3 ? _wtoi(argv[3]) : 100000;
     int remarkRows = argc > 4 ? _wtoi(argv[4]) : 100000;
     KeyCipherContexts();
+    bench::WatchAddressSpace();
     UseEnglish = 1;
     SoundOnFound = 0;
     BackupNameHook = BenchBackupName;
@@ -156,5 +157,6 @@ int wmain(int argc, wchar_t **argv) {
     DeleteFileW(ownRemark.c_str());
     DeleteFileW(otherRemark.c_str());
     (void)text;
+    bench::ReportMemory("imports: ");
     return ok ? 0 : 1;
 }

@@ -20,7 +20,7 @@ struct CountingFile {
 sqlite3_vfs RealVfs;     // a copy of the system layer
 sqlite3_vfs CountingVfs;
 bool Installed;
-std::atomic<long long> Reads[3], Writes[3], Syncs;
+std::atomic<long long> Reads[3], Writes[3], Syncs, Mapped, Unmapped;
 
 sqlite3_file *Real(sqlite3_file *f) { return reinterpret_cast<CountingFile *>(f)->real; }
 
@@ -54,7 +54,9 @@ int ShmLock(sqlite3_file *f, int offset, int n, int flags) {
 void ShmBarrier(sqlite3_file *f) { Real(f)->pMethods->xShmBarrier(Real(f)); }
 int ShmUnmap(sqlite3_file *f, int deleteFlag) { return Real(f)->pMethods->xShmUnmap(Real(f), deleteFlag); }
 int Fetch(sqlite3_file *f, sqlite3_int64 offset, int amount, void **out) {
-    return Real(f)->pMethods->xFetch(Real(f), offset, amount, out);
+    int rc = Real(f)->pMethods->xFetch(Real(f), offset, amount, out);
+    if (reinterpret_cast<CountingFile *>(f)->kind == kDb) (rc == SQLITE_OK && *out != NULL ? Mapped : Unmapped)++;
+    return rc;
 }
 int Unfetch(sqlite3_file *f, sqlite3_int64 offset, void *page) {
     return Real(f)->pMethods->xUnfetch(Real(f), offset, page);
@@ -99,12 +101,14 @@ IoCounts CurrentIoCounts() {
     c.otherReads = Reads[kOther];
     c.otherWrites = Writes[kOther];
     c.syncs = Syncs;
+    c.dbMapped = Mapped;
+    c.dbUnmapped = Unmapped;
     return c;
 }
 
 void ResetIoCounts() {
     for (int i = 0; i < 3; i++) Reads[i] = Writes[i] = 0;
-    Syncs = 0;
+    Syncs = Mapped = Unmapped = 0;
 }
 
 }  // namespace bench

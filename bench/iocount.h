@@ -13,6 +13,8 @@ struct IoCounts {
     long long journalReads, journalWrites;  // rollback journals
     long long otherReads, otherWrites;      // temporary files and the rest
     long long syncs;
+    long long dbMapped;   // pages of the main database files had from the memory map
+    long long dbUnmapped; // asks for a mapped page the map could not meet (read instead)
 };
 
 // Registers the counting layer as the default one (once). Returns false

@@ -100,6 +100,7 @@ int wmain(int argc, wchar_t **argv) {
     std::wstring diaryFolder = argc > 4 ? argv[4] : L"";
     if (count <= 0) count = 20000;
     KeyCipherContexts();
+    bench::WatchAddressSpace();
     bool counted = bench::InstallIoCounter();
 
     sqlite3 *db = NULL;
@@ -159,8 +160,18 @@ int wmain(int argc, wchar_t **argv) {
     Report("lookup, all", all);
     if (counted) {
         bench::IoCounts io = bench::CurrentIoCounts();
-        printf("  file reads per lookup              %.2f\n", (double)io.dbReads / (double)plates.size());
+        double lookups = (double)plates.size();
+        printf("  file reads per lookup              %.2f\n", (double)io.dbReads / lookups);
+        printf("  pages from the memory map a lookup %.2f (asked of it and not had: %.2f)\n",
+               (double)io.dbMapped / lookups, (double)io.dbUnmapped / lookups);
+        const char *path = io.dbMapped == 0   ? "file reads: the memory map was not had"
+                           : io.dbReads == 0 ? "the memory map of the whole file"
+                                             : "the memory map, and file reads past its end";
+        printf("  read path                          %s\n", path);
+    } else {
+        printf("  read path                          not counted (the counting file layer was refused)\n");
     }
+    bench::ReportMemory("  ");
 
     if (!diaryFolder.empty()) {
         // The Find button's select through SelectSql mode 0: the same
@@ -177,6 +188,7 @@ int wmain(int argc, wchar_t **argv) {
         StringCchCopyW(LocationText, ARRAYSIZE(LocationText), L"JALAN AMPANG, KUALA LUMPUR");
         int searches = count < 2000 ? count : 2000;
         std::vector<double> modeFound, modeMissing;
+        bench::ResetIoCounts();
         for (int i = 0; i < searches; i++) {
             const std::wstring &plate = plates[(size_t)i];
             StringCchCopyW(FindHistory[0], kFindHistoryChars, plate.c_str());
@@ -194,6 +206,10 @@ int wmain(int argc, wchar_t **argv) {
         Report("SelectSql mode 0 + diary, found", modeFound);
         Report("SelectSql mode 0 + diary, not found", modeMissing);
         printf("  diary rows written                 %lld\n", diaryRows);
+        if (counted) {
+            printf("  syncs to the disk a search         %.2f\n",
+                   (double)bench::CurrentIoCounts().syncs / (double)searches);
+        }
         sqlite3_close(DiaryDb);
         DiaryDb = NULL;
         DataDb = NULL;

@@ -225,6 +225,7 @@ int wmain(int argc, wchar_t **argv) {
     uint64_t seed = argc > 4 ? (uint64_t)_wtoi64(argv[4]) : 1;
     if (count <= 0) count = 100000;
     KeyCipherContexts();
+    bench::WatchAddressSpace();
     UseEnglish = 1;
     if (!bench::InstallIoCounter()) fprintf(stderr, "bench_update: the file calls are not counted\n");
     CreateDirectoryW(work.c_str(), NULL);
@@ -297,6 +298,7 @@ int wmain(int argc, wchar_t **argv) {
            reply.size() / 1048576.0, green ? "green" : "NOT green", runSeconds, count / runSeconds);
     printf("  status: %ls\n", status);
     PrintCounts("after");
+    bench::ReportMemory("  ");
     server.Stop();
     DestroyWindow(host);
     MainWindow = NULL;

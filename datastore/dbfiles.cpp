@@ -6,6 +6,8 @@
 #include <string.h>
 #include <strsafe.h>
 
+#include <algorithm>
+
 #include "datastore.h"
 #include "textutil.h"
 
@@ -147,10 +149,76 @@ void MakeDiaryBackupPath(WCHAR *buf, int count) {
     FormatBackupPath(buf, count, kDiaryBackupBase, &now);
 }
 
+// This process's address space: its largest free block, all that is free,
+// and its largest mapped view of a file.
+struct AddressSpaceRoom {
+    unsigned long long largestFree = 0, totalFree = 0, largestView = 0;
+};
+
+static AddressSpaceRoom MeasureAddressSpace() {
+    AddressSpaceRoom room;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    MEMORY_BASIC_INFORMATION region;
+    for (const char *at = (const char *)system.lpMinimumApplicationAddress;
+         at < (const char *)system.lpMaximumApplicationAddress && VirtualQuery(at, &region, sizeof region) != 0;
+         at = (const char *)region.BaseAddress + region.RegionSize) {
+        unsigned long long size = region.RegionSize;
+        if (region.State == MEM_FREE) {
+            room.totalFree += size;
+            room.largestFree = std::max(room.largestFree, size);
+        } else if (region.State == MEM_COMMIT && region.Type == MEM_MAPPED) {
+            room.largestView = std::max(room.largestView, size);
+        }
+    }
+    return room;
+}
+
+static long long PragmaNumber(sqlite3 *db, const char *sql) {
+    sqlite3_stmt *stmt = NULL;
+    long long value = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, NULL) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        value = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+long long ChooseDataMapBytes(long long fileBytes, unsigned long long largestFree, unsigned long long totalFree) {
+    const unsigned long long mib = 1024 * 1024;
+    const unsigned long long most = (unsigned long long)kDataMapMiB * mib;
+    const unsigned long long headroom = (unsigned long long)kDataMapHeadroomMiB * mib;
+    if (fileBytes <= 0 || totalFree <= headroom) return 0;
+    unsigned long long room = std::min(largestFree, totalFree - headroom);
+    room &= ~(unsigned long long)(kDataMapGrain - 1);
+    if (room >= std::min((unsigned long long)fileBytes, most)) return (long long)most;
+    if (room < (unsigned long long)kDataMapLeastMiB * mib) return 0;
+    return (long long)room;
+}
+
 int SetUpDataBookReads(sqlite3 *db) {
     if (db == NULL) return SQLITE_MISUSE;
-    char sql[96];
-    StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA mmap_size = %lld; PRAGMA locking_mode = EXCLUSIVE;",
-                     (long long)kDataMapMiB * 1024 * 1024);
-    return sqlite3_exec(db, sql, NULL, NULL, NULL);
+    int rc = sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE;", NULL, NULL, NULL);
+    if (rc != SQLITE_OK) return rc;
+    long long pages = PragmaNumber(db, "PRAGMA page_count");
+    long long pageSize = PragmaNumber(db, "PRAGMA page_size");
+    long long fileBytes = pages > 0 && pageSize > 0 ? pages * pageSize : 0;
+    AddressSpaceRoom room = MeasureAddressSpace();
+    long long mapBytes = ChooseDataMapBytes(fileBytes, room.largestFree, room.totalFree);
+
+    char sql[64];
+    StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA mmap_size = %lld;", mapBytes);
+    rc = sqlite3_exec(db, sql, NULL, NULL, NULL);
+    if (rc != SQLITE_OK || mapBytes == 0) return rc;
+    // The engine makes the map when it first reads a page past the first
+    // (VLD's root, here), and where the map fails it tries again at every
+    // later page: a file mapping made and closed each time, slower than the
+    // read itself (and under Wine a file descriptor left behind in the
+    // server each time, until no file can be opened). So make it now, and
+    // where it was not had, read the file without a map from the start.
+    sqlite3_exec(db, "select 1 from VLD limit 1;", NULL, NULL, NULL);
+    unsigned long long expected = (unsigned long long)std::min(fileBytes, mapBytes);
+    expected &= ~(unsigned long long)(kDataMapGrain - 1);
+    if (expected > 0 && MeasureAddressSpace().largestView < expected)
+        rc = sqlite3_exec(db, "PRAGMA mmap_size = 0;", NULL, NULL, NULL);
+    return rc;
 }

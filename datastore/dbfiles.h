@@ -20,17 +20,31 @@ template <size_t N> inline bool EngineFileName(const WCHAR *path, char (&out)[N]
     return EngineFileName(path, out, N);
 }
 
-enum { kDataMapMiB = 768 };  // the most of the data book that is read through a memory map
+enum {
+    kDataMapMiB = 768,         // the most of the data book that is read through a memory map
+    kDataMapHeadroomMiB = 320, // address space left free beside the map, for the books, caches and sorts
+    kDataMapLeastMiB = 32,     // a smaller part of the book than this is not mapped at all
+    kDataMapGrain = 65536,     // the system's granularity of mapped views
+};
+
+// The memory map of a data book of fileBytes bytes in an address space
+// whose largest free block is largestFree bytes, with totalFree bytes free
+// in all: kDataMapMiB when the whole book (or its first kDataMapMiB) fits
+// with kDataMapHeadroomMiB left over; else the first part of the book that
+// fits, in kDataMapGrain steps; 0 (no map) when that part is less than
+// kDataMapLeastMiB or there is no room at all.
+long long ChooseDataMapBytes(long long fileBytes, unsigned long long largestFree, unsigned long long totalFree);
 
 // Sets the data book's connection db up for the plate lookups: the engine
-// reads the book through a memory map of up to kDataMapMiB (its first part,
-// when the book is larger), and keeps its shared lock from one lookup to the
-// next, so a lookup neither asks the system for each page nor takes and
-// drops the lock and reads the change counter every time. Other programs
-// may still read the book; only this connection writes it (the online
-// update, which releases the lock when it is done). Where the map cannot
-// be had (a 32-bit address space without room), the engine reads the file
-// as before. Returns the engine's code.
+// keeps its shared lock from one lookup to the next, so a lookup neither
+// takes and drops the lock nor reads the change counter every time, and
+// reads the book through a memory map of the size ChooseDataMapBytes gives
+// for this process's address space as it is now (the rest of the book, if
+// any, through the file). The map is made here, before the first lookup;
+// where it cannot be had after all, the connection reads the whole book
+// through the file and does not try again. Other programs may still read
+// the book; only this connection writes it (the online update, which
+// releases the lock when it is done). Returns the engine's code.
 int SetUpDataBookReads(sqlite3 *db);
 
 // Converts a standard SQLite file in place into the program's format: the

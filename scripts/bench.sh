@@ -4,7 +4,10 @@
 # lookup, the online update) under Wine on a private X display
 # in a prefix of their own (bench-run in the build folder), printing their
 # figures. Where this machine cannot run 32-bit code they are the x86_64
-# build's, under 64-bit Wine (KORVANE_TEST_ARCH=x86 or x64 forces one).
+# build's, under 64-bit Wine (KORVANE_TEST_ARCH=x86 or x64 forces one);
+# where it can, the x86_64 build's plate lookup follows the 32-bit one on
+# the same file, for comparison. A benchmark that fails or overruns its
+# time is named and the next one still runs; the script then exits 1.
 #
 #   KORVANE_BENCH_VEHICLES  rows of the data file        (default 3000000)
 #   KORVANE_BENCH_LOOKUPS   plate lookups timed           (default 20000)
@@ -21,6 +24,7 @@
 #   KORVANE_BENCH_DIARYJOBS rows of the diary that CleanUp and Update Diary
 #                           rebuild                       (default 1000000)
 #   KORVANE_BENCH_DIARY_ROWS rows of the Diary window's diary (default 1000000)
+#   KORVANE_BENCH_TIMEOUT   seconds a benchmark program may run (default 1800)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -63,21 +67,62 @@ python3 -c 'import os, sys
 fd = os.open(sys.argv[1], os.O_RDONLY)
 os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
 os.close(fd)' "$file"
-echo
-"$KORVANE_WINE" "$bin/bench_startup.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$diary"
-echo
-"$KORVANE_WINE" "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
-echo
-"$KORVANE_WINE" "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
-echo
-"$KORVANE_WINE" "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"
-echo
-"$KORVANE_WINE" "$bin/bench_listlocation.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_LOCATIONS:-1000000}"
-echo
-"$KORVANE_WINE" "$bin/bench_imports.exe" "$(winpath "$data")" "${KORVANE_BENCH_OWN_DIARY:-1000000}" \
+# bench NAME PROGRAM ARGS...: runs one benchmark program of this build under
+# Wine, at most KORVANE_BENCH_TIMEOUT seconds (default 1800); a program that
+# fails or does not end is named, and the next one still runs.
+timeout_s=${KORVANE_BENCH_TIMEOUT:-1800}
+failed=()
+bench() {
+  local name=$1 status=0
+  shift
+  echo
+  timeout -k 10 "$timeout_s" "$KORVANE_WINE" "$@" || status=$?
+  if [ "$status" -ne 0 ]; then
+    if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+      echo "bench: $name did not end within $timeout_s s"
+    else
+      echo "bench: $name failed (exit status $status)"
+    fi
+    failed+=("$name")
+    # A program killed by the time limit may leave Wine's processes behind.
+    "$KORVANE_WINESERVER" -k >/dev/null 2>&1 || true
+  fi
+}
+
+# The plate lookup of the x86_64 build beside the shipped 32-bit one, in
+# the same run on the same file, under 64-bit Wine in a prefix of its own.
+compare_x64_search() (
+  local x64=$KORVANE_BUILD/x64
+  [ -f "$x64/bin/bench_search.exe" ] || { echo "bench: no x86_64 build to compare with"; exit 0; }
+  KORVANE_WINE=/usr/lib/wine/wine64
+  export WINEARCH=win64
+  korvane_wine_prefix "$x64/bench-run"
+  echo
+  echo "bench: the same lookups on the x86_64 build, under 64-bit Wine, for comparison"
+  status=0
+  timeout -k 10 "$timeout_s" "$KORVANE_WINE" "$x64/bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" \
+    "$(winpath "$data/work")" || status=$?
+  "$KORVANE_WINESERVER" -k >/dev/null 2>&1 || true
+  exit $status
+)
+
+bench bench_startup "$bin/bench_startup.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$diary"
+bench bench_search "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
+if [ "$KORVANE_ARCH" = x86 ]; then
+  compare_x64_search || { echo "bench: bench_search of the x86_64 build failed"; failed+=("bench_search (x86_64)"); }
+fi
+bench bench_update "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
+bench bench_books "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"
+bench bench_listlocation "$bin/bench_listlocation.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_LOCATIONS:-1000000}"
+bench bench_imports "$bin/bench_imports.exe" "$(winpath "$data")" "${KORVANE_BENCH_OWN_DIARY:-1000000}" \
   "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "${KORVANE_BENCH_REMARKS:-100000}"
-echo
-"$KORVANE_WINE" "$bin/bench_diaryjobs.exe" "$(winpath "$file")" "$(winpath "$data/work")" \
+bench bench_diaryjobs "$bin/bench_diaryjobs.exe" "$(winpath "$file")" "$(winpath "$data/work")" \
   "${KORVANE_BENCH_DIARYJOBS:-1000000}" "$seed"
+bench bench_diary "$bin/bench_diary.exe" "$(winpath "$data")" "${KORVANE_BENCH_DIARY_ROWS:-1000000}"
+
 echo
-"$KORVANE_WINE" "$bin/bench_diary.exe" "$(winpath "$data")" "${KORVANE_BENCH_DIARY_ROWS:-1000000}"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "bench: ${#failed[@]} benchmark(s) failed: ${failed[*]}"
+  exit 1
+fi
+echo "bench: every benchmark ran to the end"

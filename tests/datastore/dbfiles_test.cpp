@@ -87,6 +87,33 @@ TEST(FindPrefix, WindowBounds) {
     EXPECT_EQ(FindSqlitePrefix(bytes, 11, 20), 0) << "exact lower case only";
 }
 
+TEST(DataMapSize, RoomInTheAddressSpace) {
+    const long long mb = 1024 * 1024;
+    const long long all = kDataMapMiB * mb;
+    struct Case {
+        long long file, largest, total, map;
+        const char *what;
+    } cases[] = {
+        {591 * mb, 1008 * mb, 1040 * mb, all, "a large-address-aware process under Wine: the whole book"},
+        {591 * mb, 3000 * mb, 3500 * mb, all, "64-bit Windows"},
+        {20 * mb, 40 * mb, 400 * mb, all, "a small book in a small block"},
+        {900 * mb, 3000 * mb, 3500 * mb, all, "a book larger than the most mapped: its first part"},
+        {591 * mb, 467 * mb, 500 * mb, 180 * mb, "2 GB under Wine: the part that leaves the headroom"},
+        {591 * mb, 200 * mb, 1500 * mb, 200 * mb, "a scattered space: the largest block"},
+        {591 * mb, 200 * mb + 12345, 1500 * mb, 200 * mb, "in whole views of the system's grain"},
+        {591 * mb, 1008 * mb, 591 * mb + kDataMapHeadroomMiB * mb, all, "the whole book with the headroom just left"},
+        {591 * mb, 1008 * mb, 591 * mb + kDataMapHeadroomMiB * mb - 1, 590 * mb + 960 * 1024, "one byte short"},
+        {591 * mb, 31 * mb, 1500 * mb, 0, "too small a part: no map"},
+        {591 * mb, 1008 * mb, (kDataMapHeadroomMiB + 10) * mb, 0, "no room beside the headroom"},
+        {591 * mb, 1008 * mb, kDataMapHeadroomMiB * mb, 0, "nothing beside the headroom"},
+        {0, 1008 * mb, 1040 * mb, 0, "no size known: no map"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(ChooseDataMapBytes(c.file, (unsigned long long)c.largest, (unsigned long long)c.total), c.map)
+            << c.what;
+    }
+}
+
 // A header of a standard file with the given page size, then zeros.
 std::vector<unsigned char> StandardHeaderFile(size_t size, int pageSize) {
     std::vector<unsigned char> bytes(size, 0);

@@ -96,7 +96,7 @@ void Program::Close() {
 }
 
 bool Start(const std::wstring &exe, const std::wstring &workDir, Program *out,
-           const std::wstring &arguments) {
+           const std::wstring &arguments, DWORD creationFlags) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -112,7 +112,7 @@ bool Start(const std::wstring &exe, const std::wstring &workDir, Program *out,
     // unreadable program fails at once.
     const int kAttempts = 5;
     for (int attempt = 1;; attempt++) {
-        if (CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL,
+        if (CreateProcessW(exe.c_str(), buffer.data(), NULL, NULL, FALSE, creationFlags, NULL,
                            workDir.empty() ? NULL : workDir.c_str(), &startup, &info)) {
             break;
         }

@@ -32,9 +32,10 @@ struct Program {
 // fails for a passing cause is said on stderr with its error code and tried
 // again, a few times within about two seconds. Returns false when every try
 // failed, or at once when the program or folder does not exist; the last
-// error is CreateProcess's.
+// error is CreateProcess's. creationFlags go to CreateProcess as they are
+// (CREATE_SUSPENDED: the caller resumes out->thread).
 bool Start(const std::wstring &exe, const std::wstring &workDir, Program *out,
-           const std::wstring &arguments = L"");
+           const std::wstring &arguments = L"", DWORD creationFlags = 0);
 
 // Waits up to timeoutMs for the program to end. Returns true and sets
 // *exitCode when it did.
