@@ -18,6 +18,7 @@ extern COLORREF UpdateStatusColour;    // colour of the update status line 13001
 extern long UpdateConnectTimeoutSec;   // a server that does not answer the connect in this time is dropped
 extern long UpdateLowSpeedBytes;       // a transfer slower than this many bytes a second ...
 extern long UpdateLowSpeedTimeSec;     // ... for this many seconds is dropped
+extern int UpdateRunning;              // 1 while DownloadDataUpdate runs
 
 // The growable reply area of one request.
 struct ReplyBuffer {
@@ -109,5 +110,7 @@ void ReadUpdateServerOverrides(void);
 // DataVersionPatch, then the data-version lines 13006 and 11004.
 void RefreshDataVersionTexts(void);
 
-// The whole run for server 1 or 2, on the user-interface thread.
+// The whole run for server 1 or 2, on the user-interface thread. While it
+// runs the two buttons are disabled, UpdateRunning is 1, and only painting
+// (and what other threads and the system send) is let through.
 void DownloadDataUpdate(int server);
