@@ -648,6 +648,10 @@ TEST_F(Update, AnApplyThatDeletesRemarksBacksThemUpFirst) {
         sqlite3_trace_v2(RemarkDb, 0, NULL, NULL);
 
         EXPECT_EQ(Status(), c.status);
+        for (const std::string &statement : remarkStatements)
+            EXPECT_EQ(statement.find("synchronous"), std::string::npos) << statement;
+        EXPECT_EQ(Column(RemarkDb, "pragma synchronous"), syncs) << "the remark book's syncs as they were";
+        EXPECT_NE(sqlite3_get_autocommit(RemarkDb), 0);
         EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), c.remarksLeft);
         EXPECT_EQ(Count(DataDb, "select 1 from VLD"), c.blocked ? 2u : 1u);
         EXPECT_EQ(StoredPatch(), c.blocked ? L"20261205.001" : L"20261209.000");
@@ -659,10 +663,6 @@ TEST_F(Update, AnApplyThatDeletesRemarksBacksThemUpFirst) {
             EXPECT_EQ(kept, (std::vector<std::vector<std::string>>{{Field(LocalCipher, L"PKR77"), "x"}}))
                 << "the backup holds the remark book as it was";
         }
-        for (const std::string &statement : remarkStatements)
-            EXPECT_EQ(statement.find("synchronous"), std::string::npos) << statement;
-        EXPECT_EQ(Column(RemarkDb, "pragma synchronous"), syncs) << "the remark book's syncs as they were";
-        EXPECT_NE(sqlite3_get_autocommit(RemarkDb), 0);
     }
 }
 
