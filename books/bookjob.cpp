@@ -2,6 +2,7 @@
 #include "bookjob.h"
 
 #include <stdarg.h>
+#include <string.h>
 #include <strsafe.h>
 #include <wchar.h>
 
@@ -130,8 +131,6 @@ bool ReadNumber(const WCHAR *text, int digits, int *value) {
 }
 
 bool ParseBackupName(const WCHAR *name, BackupName *out) {
-    static const WCHAR *const kMonths[12] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
-                                             L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
     size_t length = wcslen(name);
     if (length < 3 || _wcsicmp(name + length - 3, L".db") != 0) return false;
     size_t end = length - 3;  // the name without ".db"
@@ -152,8 +151,11 @@ bool ParseBackupName(const WCHAR *name, BackupName *out) {
     if (!ReadNumber(t + 1, 4, &year) || !ReadNumber(t + 10, 2, &day) || !ReadNumber(t + 13, 2, &hour) ||
         !ReadNumber(t + 16, 2, &minute) || !ReadNumber(t + 19, 2, &second))
         return false;
-    for (int m = 0; m < 12; m++)
-        if (_wcsnicmp(t + 6, kMonths[m], 3) == 0) month = m + 1;
+    for (int m = 1; m <= 12 && month == 0; m++) {
+        WCHAR text[8];
+        MonthAbbreviation(m, text, ARRAYSIZE(text));
+        if (_wcsnicmp(t + 6, text, 3) == 0) month = m;
+    }
     if (month == 0) return false;
     out->stemChars = end - 21;
     out->order = ((((((ULONGLONG)year * 13 + month) * 32 + day) * 24 + hour) * 60 + minute) * 60 + second) * 100 +
@@ -162,7 +164,7 @@ bool ParseBackupName(const WCHAR *name, BackupName *out) {
 }
 
 // The stem of a backup name: what precedes its time, or for a name
-// without one, the name without " (n)" and ".db".
+// without one, the name without ".db".
 size_t StemChars(const WCHAR *name) {
     BackupName parsed;
     if (ParseBackupName(name, &parsed)) return parsed.stemChars;
@@ -193,20 +195,19 @@ bool ReuseLastBackup(const WCHAR *source, const WCHAR *name, WCHAR *backupPath, 
     return SUCCEEDED(StringCchCopyW(backupPath, backupChars, record->backup));
 }
 
-void RememberBackup(const WCHAR *source, const FileStamp &stamp, const WCHAR *backup) {
+void RememberBackup(const WCHAR *source, const FileStamp &stamp, const WCHAR *backup, const FILETIME &backupWritten) {
     BackupRecord *record = RecordOf(source);
     if (record == NULL) {
         record = &LastBackups[NextRecord];
         NextRecord = (NextRecord + 1) % kBookRecords;
     }
-    FileStamp copy;
     if (FAILED(StringCchCopyW(record->source, ARRAYSIZE(record->source), source)) ||
-        FAILED(StringCchCopyW(record->backup, ARRAYSIZE(record->backup), backup)) || !ReadStamp(backup, &copy)) {
+        FAILED(StringCchCopyW(record->backup, ARRAYSIZE(record->backup), backup))) {
         record->source[0] = 0;
         return;
     }
     record->stamp = stamp;
-    record->backupWritten = copy.written;
+    record->backupWritten = backupWritten;
 }
 
 // True when a and b name the same path once made full.
@@ -317,11 +318,15 @@ bool MakeCheckedBackup(const WCHAR *source, BackupNameFn makeName, WCHAR *backup
     } else {
         ok = BackUpBookFile(source, chosen);
     }
+    // Where the book's stamp was read, the copy has its length and header.
+    FileStamp copy;
+    if (ok && stamped)
+        ok = ReadStamp(chosen, &copy) && copy.size == stamp.size && memcmp(copy.header, stamp.header, kHeaderBytes) == 0;
     if (!ok) {
         DeleteFileW(chosen);  // a partial copy is no backup
         return false;
     }
-    if (stamped) RememberBackup(source, stamp, chosen);
+    if (stamped) RememberBackup(source, stamp, chosen, copy.written);
     RemoveOldBackups(chosen, spare);
     return true;
 }

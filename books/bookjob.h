@@ -67,7 +67,7 @@ enum { kKeptBackups = 3 };  // the newest backups of a book that stay; older one
 
 // Copies the book at source to a new backup name made by makeName, and
 // checks that the copy is whole (BackUpBookFile's test: it exists with the
-// source's size). When that name is taken (a backup of the same second, or
+// source's size; and it begins with the source's engine header). When that name is taken (a backup of the same second, or
 // anything else of that name) " (2)", " (3)" ... up to " (99)" goes before
 // ".db", the first above every one taken; an earlier backup is never
 // replaced. backupPath receives the name
