@@ -482,8 +482,6 @@ LRESULT MainWindow_OnDrawItem(const DRAWITEMSTRUCT *item) {
     return FALSE;
 }
 
-// ---- Commands --------------------------------------------------------------------
-
 // ---- End of the session -----------------------------------------------------------
 
 typedef BOOL(WINAPI *BlockReasonCreateFn)(HWND, LPCWSTR);
@@ -537,6 +535,8 @@ void MainWindow_OnEndSession(HWND window, bool ending) {
     if (BookJobBusy || UpdateRunning || BookTransactionOpen()) return;
     DestroyWindow(window);
 }
+
+// ---- Commands --------------------------------------------------------------------
 
 // Returns true when the command was handled here.
 bool MainWindow_OnCommand(HWND window, int id, int code) {

@@ -93,8 +93,13 @@ void MakeHardwareId(char *out);
 // again. The rows are applied VLD rows first, by key, then X and Z; the
 // rows of one key keep their order, so the outcome is that of the reply's
 // order. A reply with X or Z rows gives VLC an index on C1 (idxVLCC1) when
-// it has none. Running out of memory is a failure like any other. Returns
-// true when both books committed.
+// it has none. Running out of memory is a failure like any other. Before
+// a reply whose X rows delete a remark the book holds, the remark book is
+// copied to a checked backup (MakeCheckedBackup, into RemarkBackupPath);
+// without one nothing is applied. The data book is written with its syncs
+// off, the remark book with its own; the window repaints about every
+// 40 ms while the rows go in. Returns true when both books
+// committed.
 bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error,
                      int *remarksKept = NULL);
 
