@@ -2,8 +2,14 @@
 #include "bookjob.h"
 
 #include <stdarg.h>
+#include <string.h>
 #include <strsafe.h>
 #include <wchar.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "books.h"
 #include "datastore.h"
@@ -24,7 +30,30 @@ int BookJobBusy;
 
 namespace {
 
-enum { kMaxBackupSuffix = 99 };
+enum {
+    kMaxBackupSuffix = 99,
+    kHeaderBytes = 100,     // the engine's file header: change counter, page count, schema cookie ...
+    kBookRecords = 4,       // books whose last verified backup is remembered
+};
+
+// A book file as it was when a backup was verified: its length, time of
+// last writing and the engine's header, whose change counter moves with
+// every committed change. A book whose stamp is the same has not changed.
+struct FileStamp {
+    ULONGLONG size;
+    FILETIME written;
+    unsigned char header[kHeaderBytes];
+};
+
+// The last verified backup of one book in this run.
+struct BackupRecord {
+    WCHAR source[kPathChars];  // the book; empty: the slot is free
+    WCHAR backup[kPathChars];
+    FileStamp stamp;           // of the book then
+    FILETIME backupWritten;    // of the backup once it was verified
+};
+BackupRecord LastBackups[kBookRecords];
+int NextRecord;  // the slot a new book takes when all are used
 
 bool Exists(const WCHAR *path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
@@ -39,8 +68,8 @@ bool SuffixedName(const WCHAR *name, int n, WCHAR *out, size_t outChars) {
 const WCHAR *ErrorCaption() { return UseEnglish ? L"Error" : L"Masaalah"; }
 
 bool BackUpBook(HWND window, const WCHAR *source, void (*clockName)(WCHAR *, int), WCHAR *backup,
-                size_t backupChars) {
-    if (MakeCheckedBackup(source, BackupNameHook != NULL ? BackupNameHook : clockName, backup, backupChars))
+                size_t backupChars, const WCHAR *spare) {
+    if (MakeCheckedBackup(source, BackupNameHook != NULL ? BackupNameHook : clockName, backup, backupChars, spare))
         return true;
     ShowJobFailure(window, L"The backup copy of the book could not be made; nothing was changed.",
                    L"Salinan backup buku tidak dapat dibuat; tiada apa-apa yang diubah.");
@@ -73,6 +102,186 @@ bool CountIs(sqlite3 *db, const char *countSql, long long expected) {
     return ok;
 }
 
+// ---- Backup stamps and names ----------------------------------------------------------
+
+// Reads the stamp of the file at path; false when it cannot be read whole.
+bool ReadStamp(const WCHAR *path, FileStamp *stamp) {
+    ZeroMemory(stamp, sizeof *stamp);
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD read = 0;
+    bool ok = GetFileInformationByHandle(file, &info) && ReadFile(file, stamp->header, kHeaderBytes, &read, NULL) &&
+              read == kHeaderBytes;
+    CloseHandle(file);
+    if (!ok) return false;
+    stamp->size = ((ULONGLONG)info.nFileSizeHigh << 32) | info.nFileSizeLow;
+    stamp->written = info.ftLastWriteTime;
+    return true;
+}
+
+bool SameTime(const FILETIME &a, const FILETIME &b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+bool SameStamp(const FileStamp &a, const FileStamp &b) {
+    return a.size == b.size && SameTime(a.written, b.written) && memcmp(a.header, b.header, kHeaderBytes) == 0;
+}
+
+BackupRecord *RecordOf(const WCHAR *source) {
+    for (BackupRecord &r : LastBackups)
+        if (r.source[0] != 0 && _wcsicmp(r.source, source) == 0) return &r;
+    return NULL;
+}
+
+// A backup name taken apart: "<stem> YYYY-MON-DD hh_mm_ss[ (n)].db", the
+// stem being the folder and the book's base name. order grows with the
+// time in the name, then with n.
+struct BackupName {
+    size_t stemChars;
+    ULONGLONG order;
+};
+
+bool ReadNumber(const WCHAR *text, int digits, int *value) {
+    *value = 0;
+    for (int i = 0; i < digits; i++) {
+        if (text[i] < L'0' || text[i] > L'9') return false;
+        *value = *value * 10 + (text[i] - L'0');
+    }
+    return true;
+}
+
+bool ParseBackupName(const WCHAR *name, BackupName *out) {
+    size_t length = wcslen(name);
+    if (length < 3 || _wcsicmp(name + length - 3, L".db") != 0) return false;
+    size_t end = length - 3;  // the name without ".db"
+    int copy = 1;
+    if (end >= 4 && name[end - 1] == L')') {
+        size_t open = end - 2;
+        while (open > 0 && name[open] >= L'0' && name[open] <= L'9') open--;
+        if (open < 1 || name[open] != L'(' || name[open - 1] != L' ' || end - 2 - open > 2 ||
+            !ReadNumber(name + open + 1, (int)(end - 2 - open), &copy) || copy < 2)
+            return false;
+        end = open - 1;
+    }
+    // " YYYY-MON-DD hh_mm_ss": 21 characters.
+    if (end < 22) return false;
+    const WCHAR *t = name + end - 21;
+    int year, day, hour, minute, second, month = 0;
+    if (t[0] != L' ' || t[5] != L'-' || t[9] != L'-' || t[12] != L' ' || t[15] != L'_' || t[18] != L'_') return false;
+    if (!ReadNumber(t + 1, 4, &year) || !ReadNumber(t + 10, 2, &day) || !ReadNumber(t + 13, 2, &hour) ||
+        !ReadNumber(t + 16, 2, &minute) || !ReadNumber(t + 19, 2, &second))
+        return false;
+    for (int m = 1; m <= 12 && month == 0; m++) {
+        WCHAR text[8];
+        MonthAbbreviation(m, text, ARRAYSIZE(text));
+        if (_wcsnicmp(t + 6, text, 3) == 0) month = m;
+    }
+    if (month == 0) return false;
+    out->stemChars = end - 21;
+    out->order = ((((((ULONGLONG)year * 13 + month) * 32 + day) * 24 + hour) * 60 + minute) * 60 + second) * 100 +
+                 (ULONGLONG)copy;
+    return true;
+}
+
+// The stem of a backup name: what precedes its time, or for a name
+// without one, the name without ".db".
+size_t StemChars(const WCHAR *name) {
+    BackupName parsed;
+    if (ParseBackupName(name, &parsed)) return parsed.stemChars;
+    size_t length = wcslen(name);
+    if (length >= 3 && _wcsicmp(name + length - 3, L".db") == 0) length -= 3;
+    return length;
+}
+
+bool SameStem(const WCHAR *a, const WCHAR *b) {
+    size_t n = StemChars(a);
+    return n == StemChars(b) && _wcsnicmp(a, b, n) == 0;
+}
+
+// The last verified backup of source when the book has not changed since
+// and that backup is still whole where name's backups go: copied into
+// backupPath. Costs two header reads.
+bool ReuseLastBackup(const WCHAR *source, const WCHAR *name, WCHAR *backupPath, size_t backupChars) {
+    BackupRecord *record = RecordOf(source);
+    FileStamp now, kept;
+    if (record == NULL || !SameStem(record->backup, name) || !ReadStamp(source, &now) ||
+        !SameStamp(now, record->stamp) || !ReadStamp(record->backup, &kept))
+        return false;
+    // The backup is the book's copy: the same length and header, and not
+    // written since it was checked.
+    if (kept.size != now.size || memcmp(kept.header, now.header, kHeaderBytes) != 0 ||
+        !SameTime(kept.written, record->backupWritten))
+        return false;
+    return SUCCEEDED(StringCchCopyW(backupPath, backupChars, record->backup));
+}
+
+void RememberBackup(const WCHAR *source, const FileStamp &stamp, const WCHAR *backup, const FILETIME &backupWritten) {
+    BackupRecord *record = RecordOf(source);
+    if (record == NULL) {
+        record = &LastBackups[NextRecord];
+        NextRecord = (NextRecord + 1) % kBookRecords;
+    }
+    if (FAILED(StringCchCopyW(record->source, ARRAYSIZE(record->source), source)) ||
+        FAILED(StringCchCopyW(record->backup, ARRAYSIZE(record->backup), backup))) {
+        record->source[0] = 0;
+        return;
+    }
+    record->stamp = stamp;
+    record->backupWritten = backupWritten;
+}
+
+// True when a and b name the same path once made full.
+bool SamePath(const WCHAR *a, const WCHAR *b) {
+    WCHAR fullA[MAX_PATH], fullB[MAX_PATH];
+    DWORD n = GetFullPathNameW(a, MAX_PATH, fullA, NULL), m = GetFullPathNameW(b, MAX_PATH, fullB, NULL);
+    if (n == 0 || n >= MAX_PATH || m == 0 || m >= MAX_PATH) return _wcsicmp(a, b) == 0;
+    return _wcsicmp(fullA, fullB) == 0;
+}
+
+// Removes the older backups beside newest (those of its stem), keeping
+// newest and the kKeptBackups - 1 newest others by the time in their names;
+// spare, when given, is never removed. Names not of the backup form are
+// left alone, and so is everything when newest is not of it.
+void RemoveOldBackups(const WCHAR *newest, const WCHAR *spare) {
+    BackupName parsed;
+    if (!ParseBackupName(newest, &parsed)) return;
+    size_t folderChars = 0;
+    for (size_t i = 0; i < parsed.stemChars; i++)
+        if (newest[i] == L'\\' || newest[i] == L'/') folderChars = i + 1;
+    WCHAR pattern[kPathChars];
+    if (FAILED(StringCchPrintfW(pattern, ARRAYSIZE(pattern), L"%.*ls *.db", (int)parsed.stemChars, newest))) return;
+
+    struct Found {
+        std::wstring path;
+        ULONGLONG order;
+    };
+    std::vector<Found> found;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        WCHAR path[kPathChars];
+        BackupName other;
+        if (FAILED(StringCchPrintfW(path, ARRAYSIZE(path), L"%.*ls%ls", (int)folderChars, newest, data.cFileName)) ||
+            !ParseBackupName(path, &other) || other.stemChars != parsed.stemChars ||
+            _wcsnicmp(path, newest, parsed.stemChars) != 0 || _wcsicmp(path, newest) == 0 ||
+            (spare != NULL && spare[0] != 0 && SamePath(path, spare)))
+            continue;
+        try {
+            found.push_back({path, other.order});
+        } catch (const std::bad_alloc &) {
+            break;  // the rest wait for the next backup
+        }
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+
+    std::sort(found.begin(), found.end(), [](const Found &x, const Found &y) { return x.order > y.order; });
+    for (size_t i = kKeptBackups - 1; i < found.size(); i++) DeleteFileW(found[i].path.c_str());
+}
+
 }  // namespace
 
 // ---- Busy guard --------------------------------------------------------------------
@@ -84,6 +293,7 @@ JobBusyGuard::JobBusyGuard() : held_(BookJobBusy == 0) {
 JobBusyGuard::~JobBusyGuard() {
     if (!held_) return;
     BookJobBusy = 0;
+    ReleaseShutdownBlock();
     RepostTakenQuit();
 }
 
@@ -96,15 +306,28 @@ void JobPause(DWORD ms) {
 
 // ---- Checked backup ----------------------------------------------------------------
 
-bool MakeCheckedBackup(const WCHAR *source, BackupNameFn makeName, WCHAR *backupPath, size_t backupChars) {
+bool MakeCheckedBackup(const WCHAR *source, BackupNameFn makeName, WCHAR *backupPath, size_t backupChars,
+                       const WCHAR *spare) {
     if (backupChars == 0) return false;
     WCHAR name[kPathChars];
     makeName(name, ARRAYSIZE(name));
+    if (ReuseLastBackup(source, name, backupPath, backupChars)) return true;
+    FileStamp stamp;
+    bool stamped = ReadStamp(source, &stamp);
+    // The first suffix above every one taken, so that a later backup of
+    // the same second never sorts before an earlier one.
     WCHAR chosen[kPathChars];
-    if (FAILED(StringCchCopyW(chosen, ARRAYSIZE(chosen), name))) return false;
-    for (int n = 2; Exists(chosen); n++) {
-        if (n > kMaxBackupSuffix || !SuffixedName(name, n, chosen, ARRAYSIZE(chosen))) return false;
+    int taken = 0;
+    for (int n = 1; n <= kMaxBackupSuffix; n++) {
+        if (n == 1 ? FAILED(StringCchCopyW(chosen, ARRAYSIZE(chosen), name))
+                   : !SuffixedName(name, n, chosen, ARRAYSIZE(chosen)))
+            return false;
+        if (Exists(chosen)) taken = n;
     }
+    if (taken >= kMaxBackupSuffix) return false;
+    if (taken == 0 ? FAILED(StringCchCopyW(chosen, ARRAYSIZE(chosen), name))
+                   : !SuffixedName(name, taken + 1, chosen, ARRAYSIZE(chosen)))
+        return false;
     if (FAILED(StringCchCopyW(backupPath, backupChars, chosen))) return false;
 
     bool ok;
@@ -117,16 +340,26 @@ bool MakeCheckedBackup(const WCHAR *source, BackupNameFn makeName, WCHAR *backup
     } else {
         ok = BackUpBookFile(source, chosen);
     }
-    if (!ok) DeleteFileW(chosen);  // a partial copy is no backup
-    return ok;
+    // Where the book's stamp was read, the copy has its length and header.
+    FileStamp copy;
+    if (ok && stamped)
+        ok = ReadStamp(chosen, &copy) && copy.size == stamp.size && memcmp(copy.header, stamp.header, kHeaderBytes) == 0;
+    if (!ok) {
+        DeleteFileW(chosen);  // a partial copy is no backup
+        return false;
+    }
+    if (stamped) RememberBackup(source, stamp, chosen, copy.written);
+    RemoveOldBackups(chosen, spare);
+    return true;
 }
 
-bool BackUpRemarkBook(HWND window) {
-    return BackUpBook(window, RemarkDbPath, MakeRemarkBackupPath, RemarkBackupPath, ARRAYSIZE(RemarkBackupPath));
+bool BackUpRemarkBook(HWND window, const WCHAR *spare) {
+    return BackUpBook(window, RemarkDbPath, MakeRemarkBackupPath, RemarkBackupPath, ARRAYSIZE(RemarkBackupPath),
+                      spare);
 }
 
-bool BackUpDiaryBook(HWND window) {
-    return BackUpBook(window, DiaryDbPath, MakeDiaryBackupPath, DiaryBackupPath, ARRAYSIZE(DiaryBackupPath));
+bool BackUpDiaryBook(HWND window, const WCHAR *spare) {
+    return BackUpBook(window, DiaryDbPath, MakeDiaryBackupPath, DiaryBackupPath, ARRAYSIZE(DiaryBackupPath), spare);
 }
 
 // ---- Job transaction ---------------------------------------------------------------

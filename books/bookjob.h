@@ -46,7 +46,8 @@ extern int BookJobBusy;  // 1 while a job of a book window runs
 
 // Takes the busy flag for the life of the guard when it is free; acquired()
 // tells whether it was. When the guard that held it goes, a WM_QUIT that
-// the pump took meanwhile is posted again.
+// the pump took meanwhile is posted again, and an end of the session that
+// was refused meanwhile is let go (ReleaseShutdownBlock).
 class JobBusyGuard {
   public:
     JobBusyGuard();
@@ -64,21 +65,37 @@ void JobPause(DWORD ms);
 
 // ---- Checked backup ----------------------------------------------------------------
 
+enum { kKeptBackups = 3 };  // the newest backups of a book that stay; older ones are removed
+
 // Copies the book at source to a new backup name made by makeName, and
 // checks that the copy is whole (BackUpBookFile's test: it exists with the
-// source's size). When that name is taken (a backup of the same second, or
+// source's size; and it begins with the source's engine header). When that name is taken (a backup of the same second, or
 // anything else of that name) " (2)", " (3)" ... up to " (99)" goes before
-// ".db"; an earlier backup is never replaced. backupPath receives the name
+// ".db", the first above every one taken; an earlier backup is never
+// replaced. backupPath receives the name
 // used. Returns false when no complete copy was made; a partial copy is
 // deleted. Shows nothing.
-bool MakeCheckedBackup(const WCHAR *source, BackupNameFn makeName, WCHAR *backupPath, size_t backupChars);
+//
+// The space the backups take is bounded. When the book has not changed
+// since the last backup this run verified of it (the same length, time of
+// last writing and engine header, whose change counter moves with every
+// commit), and that backup is still whole where makeName's backups go, no
+// copy is made: backupPath receives that backup's name. After a new copy
+// is verified, and only then, the older backups of its kind (same folder
+// and base name, "<base> YYYY-MON-DD hh_mm_ss[ (n)].db") are removed but
+// the kKeptBackups newest by the time in their names, the new one always
+// among them; spare, when not NULL, is never removed (the file a job is
+// about to read). Names of any other form are never removed.
+bool MakeCheckedBackup(const WCHAR *source, BackupNameFn makeName, WCHAR *backupPath, size_t backupChars,
+                       const WCHAR *spare = NULL);
 
 // The remark book (RemarkDbPath into RemarkBackupPath) and the diary
-// (DiaryDbPath into DiaryBackupPath). On failure each shows "The backup
+// (DiaryDbPath into DiaryBackupPath), named by the clock (or
+// BackupNameHook), as MakeCheckedBackup. On failure each shows "The backup
 // copy of the book could not be made; nothing was changed." (or its Malay
 // twin) over window and returns false: the job must stop.
-bool BackUpRemarkBook(HWND window);
-bool BackUpDiaryBook(HWND window);
+bool BackUpRemarkBook(HWND window, const WCHAR *spare = NULL);
+bool BackUpDiaryBook(HWND window, const WCHAR *spare = NULL);
 
 // ---- Job transaction ---------------------------------------------------------------
 

@@ -136,31 +136,63 @@ bool IsSameFile(const WCHAR *a, const WCHAR *b) {
     return _wcsicmp(fullA, fullB) == 0;
 }
 
-// True when ImportDb is open on the file at ownPath.
-bool ImportIsOwnBook(const WCHAR *ownPath) {
+// The file ImportDb is open on into path (MAX_PATH); false when none.
+bool ImportBookPath(WCHAR *path) {
     const char *name = ImportDb != NULL ? sqlite3_db_filename(ImportDb, "main") : NULL;
+    path[0] = 0;
     if (name == NULL || name[0] == 0) return false;
-    WCHAR path[MAX_PATH];
-    if (MultiByteToWideChar(CP_UTF8, 0, name, -1, path, MAX_PATH) == 0) return false;
-    return IsSameFile(path, ownPath);
+    return MultiByteToWideChar(CP_UTF8, 0, name, -1, path, MAX_PATH) != 0;
 }
 
-// The import book's highest VLS rowid (0 for an empty table). Returns the
-// engine's code.
-int ReadImportLastRowId(int *last) {
-    *last = 0;
-    Statement query;
-    int rc = query.Prepare(ImportDb, "select rowid from VLS order by rowid desc limit 1");
-    if (rc != SQLITE_OK) return rc;
-    rc = sqlite3_step(query.get());
-    if (rc == SQLITE_ROW) {
-        sqlite3_int64 rowid = sqlite3_column_int64(query.get(), 0);
-        if (rowid > 0x7fffffff) return SQLITE_TOOBIG;
-        *last = rowid > 0 ? (int)rowid : 0;
-        rc = SQLITE_DONE;
+// True when ImportDb is open on the file at ownPath.
+bool ImportIsOwnBook(const WCHAR *ownPath) {
+    WCHAR path[MAX_PATH];
+    return ImportBookPath(path) && IsSameFile(path, ownPath);
+}
+
+// What an import walks: its rows of rowid 1 and up, in rowid order, and
+// the empty rows that stand for the rowids missing between them. A missing
+// rowid is an empty row, but there are never more of those than rows: a
+// file of a few rows with one huge rowid (up to the largest there is) makes
+// no billions of rows, and costs no more than twice its own rows. In a
+// file whose missing rowids are no more than its rows, each rowid up to
+// the highest is one step, as if nothing were bounded.
+struct ImportSpan {
+    int rows;   // rows of rowid 1 and up
+    int steps;  // rows plus the empty rows of the gaps: the "of %d" of the progress
+    // The step of the row that is the n-th (1-based) and has rowid; the
+    // empty rows before it are the steps between the previous row's and it.
+    int StepOf(int n, sqlite3_int64 rowid) const {
+        sqlite3_int64 gaps = rowid - n;
+        return n + (int)(gaps < rows ? gaps : rows);
     }
-    ImportLastRowId = *last;
-    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+};
+
+// Reads the span of the import book's VLS. Returns the engine's code;
+// SQLITE_TOOBIG for a table of more rows than the steps can count.
+int ReadImportSpan(ImportSpan *span) {
+    span->rows = span->steps = 0;
+    ImportLastRowId = 0;
+    Statement highest;
+    int rc = highest.Prepare(ImportDb, "select rowid from VLS order by rowid desc limit 1");
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_step(highest.get());
+    if (rc == SQLITE_DONE) return SQLITE_OK;
+    if (rc != SQLITE_ROW) return rc;
+    sqlite3_int64 last = sqlite3_column_int64(highest.get(), 0);
+    if (last < 1) return SQLITE_OK;
+    Statement counted;
+    rc = counted.Prepare(ImportDb, "select count(*) from VLS where rowid >= 1");
+    if (rc != SQLITE_OK) return rc;
+    rc = sqlite3_step(counted.get());
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
+    sqlite3_int64 rows = sqlite3_column_int64(counted.get(), 0);
+    if (rows < 1 || rows > last) return SQLITE_CORRUPT;
+    if (rows > 0x3fffffff) return SQLITE_TOOBIG;
+    span->rows = (int)rows;
+    span->steps = span->StepOf(span->rows, last);
+    ImportLastRowId = span->steps;
+    return SQLITE_OK;
 }
 
 // Binds cell column of the import row (a NULL or missing cell as the empty
@@ -202,11 +234,13 @@ bool ImportDiaryRows(HWND dialog, int *count) {
                        L"Anda tidak boleh import Diary anda sendiri kerana akan menyebabkan masaalah data duplicate.");
         return false;
     }
-    if (!BackUpDiaryBook(dialog)) return false;
+    WCHAR chosen[MAX_PATH];
+    ImportBookPath(chosen);
+    if (!BackUpDiaryBook(dialog, chosen)) return false;  // the chosen file, a backup maybe, stays
     ForgetLastSearchRows();
 
-    int last;
-    int rc = ReadImportLastRowId(&last);
+    ImportSpan span;
+    int rc = ReadImportSpan(&span);
     if (rc != SQLITE_OK) {
         ShowImportFailure(dialog, L"Diary", L"Diary", Reason(ImportDb, rc));
         return false;
@@ -217,7 +251,7 @@ bool ImportDiaryRows(HWND dialog, int *count) {
     BookJob job(&DiaryDb, dialog);
     if (!job.Begin()) return false;
     Statement read, insert;
-    rc = read.Prepare(ImportDb, "select rowid, * from VLS where rowid between 1 and ?1 order by rowid");
+    rc = read.Prepare(ImportDb, "select rowid, * from VLS where rowid >= 1 order by rowid");
     sqlite3 *failedOn = ImportDb;
     if (rc == SQLITE_OK) {
         failedOn = DiaryDb;
@@ -229,37 +263,34 @@ bool ImportDiaryRows(HWND dialog, int *count) {
     }
     sqlite3_stmt *row = read.get();
     sqlite3_stmt *put = insert.get();
-    sqlite3_bind_int(row, 1, last);
     sqlite3_bind_text(put, kDiaryColumns, owner, -1, SQLITE_STATIC);
     Progress progress(dialog, IDC_ID_MSGBOX, kDiaryProgressEnglish, kDiaryProgressMalay);
 
-    // The rows come in rowid order; each rowid up to the highest is one
-    // row of the own diary, an empty one of the owner where the import
-    // has none.
-    int readRc = sqlite3_step(row);
-    for (int next = 1; next <= last; next++) {
-        progress.Row(next, last);
-        if (readRc != SQLITE_ROW && readRc != SQLITE_DONE) {
-            ShowImportFailure(dialog, L"Diary", L"Diary", Reason(ImportDb, readRc));
+    // The rows come in rowid order; before each, the empty rows of the
+    // owner that stand for the rowids missing below it.
+    int step = 0;
+    for (int n = 1; n <= span.rows; n++) {
+        int readRc = sqlite3_step(row);
+        if (readRc != SQLITE_ROW) {
+            ShowImportFailure(dialog, L"Diary", L"Diary",
+                              readRc == SQLITE_DONE ? "the diary changed while it was read" : Reason(ImportDb, readRc));
             return false;
         }
-        bool present = readRc == SQLITE_ROW && sqlite3_column_int64(row, 0) == next;
-        for (int column = 1; column < kDiaryColumns; column++) {
-            rc = present ? BindCell(put, column, row, column) : sqlite3_bind_text(put, column, "", 0, SQLITE_STATIC);
-            if (rc != SQLITE_OK) break;
+        int rowStep = span.StepOf(n, sqlite3_column_int64(row, 0));
+        while (step < rowStep) {
+            step++;
+            progress.Row(step, span.steps);
+            bool present = step == rowStep;
+            for (int column = 1; column < kDiaryColumns && rc == SQLITE_OK; column++)
+                rc = present ? BindCell(put, column, row, column) : sqlite3_bind_text(put, column, "", 0, SQLITE_STATIC);
+            if (rc == SQLITE_OK) rc = StepWrite(put);
+            if (rc != SQLITE_OK) {
+                ShowImportFailure(dialog, L"Diary", L"Diary", Reason(DiaryDb, rc));
+                return false;
+            }
         }
-        if (rc == SQLITE_OK) rc = StepWrite(put);
-        if (rc != SQLITE_OK) {
-            ShowImportFailure(dialog, L"Diary", L"Diary", Reason(DiaryDb, rc));
-            return false;
-        }
-        if (present) readRc = sqlite3_step(row);
     }
-    if (readRc != SQLITE_DONE && readRc != SQLITE_ROW && last > 0) {
-        ShowImportFailure(dialog, L"Diary", L"Diary", Reason(ImportDb, readRc));
-        return false;
-    }
-    *count = last;
+    *count = span.steps;
     return job.Commit();
 }
 
@@ -275,10 +306,12 @@ bool ImportRemarkRows(HWND dialog, int *count) {
                        L"Anda tidak boleh import Remark anda sendiri kerana akan menyebabkan masaalah data duplicate.");
         return false;
     }
-    if (!BackUpRemarkBook(dialog)) return false;
+    WCHAR chosen[MAX_PATH];
+    ImportBookPath(chosen);
+    if (!BackUpRemarkBook(dialog, chosen)) return false;  // the chosen file, a backup maybe, stays
 
-    int last;
-    int rc = ReadImportLastRowId(&last);
+    ImportSpan span;
+    int rc = ReadImportSpan(&span);
     if (rc == SQLITE_OK) {
         Statement version;
         rc = version.Prepare(ImportDb, "select C2 from PRS where C1 ='DSV'");
@@ -299,7 +332,7 @@ bool ImportRemarkRows(HWND dialog, int *count) {
     if (!job.Begin()) return false;
     Statement read, lookup, insert, update;
     sqlite3 *failedOn = ImportDb;
-    rc = read.Prepare(ImportDb, "select rowid, * from VLS where rowid between 1 and ?1 order by rowid");
+    rc = read.Prepare(ImportDb, "select rowid, * from VLS where rowid >= 1 order by rowid");
     if (rc == SQLITE_OK) {
         failedOn = RemarkDb;
         rc = lookup.Prepare(RemarkDb, "select * from VLS where C1 = ?1");
@@ -312,12 +345,15 @@ bool ImportRemarkRows(HWND dialog, int *count) {
         return false;
     }
     sqlite3_stmt *row = read.get();
-    sqlite3_bind_int(row, 1, last);
     Progress progress(dialog, IDC_IR_MSGBOX, kRemarkProgressEnglish, kRemarkProgressMalay);
 
     int readRc;
-    while ((readRc = sqlite3_step(row)) == SQLITE_ROW) {
-        progress.Row((int)sqlite3_column_int64(row, 0), last);
+    for (int n = 1; (readRc = sqlite3_step(row)) == SQLITE_ROW; n++) {
+        if (n > span.rows) {
+            readRc = SQLITE_CORRUPT;  // more rows than were counted
+            break;
+        }
+        progress.Row(span.StepOf(n, sqlite3_column_int64(row, 0)), span.steps);
         const unsigned char *plate = sqlite3_column_text(row, 1);
         if (plate == NULL || plate[0] == 0) continue;
 
@@ -361,10 +397,10 @@ bool ImportRemarkRows(HWND dialog, int *count) {
         ShowImportFailure(dialog, L"Remark", L"Remark", Reason(ImportDb, readRc));
         return false;
     }
-    progress.Row(last, last);
+    progress.Row(span.steps, span.steps);
     if (!job.Run(L"update PRS set C2 = '0' where C1 = 'CLF'") || !job.Commit()) return false;
     ClearedPlatesPurged = 0;
-    *count = last;
+    *count = span.steps;
     return true;
 }
 
@@ -472,7 +508,7 @@ bool RestoreBackUpDiary(const WCHAR *chosenPath) {
                        L"Diary BackUp tidak dapat dibaca; diary anda kekal seperti asal.");
         return false;
     }
-    if (!BackUpDiaryBook(dialog)) return false;
+    if (!BackUpDiaryBook(dialog, chosen)) return false;  // the backup being restored stays
 
     WCHAR copy[kPathChars];
     BookReplace replaced = kBookKept;

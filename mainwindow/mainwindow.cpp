@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include <string.h>
 #include <strsafe.h>
 #include <wchar.h>
 
 #include <initializer_list>
 
 #include "bookcheck.h"
+#include "bookjob.h"
 #include "books.h"
 #include "cipher.h"
 #include "datastore.h"
@@ -30,8 +32,12 @@ HICON ButtonIcons[kButtonIconCount];
 HBRUSH MainBrushes[kMainBrushCount];
 HBITMAP BannerBitmap;
 HBITMAP LogoBitmap;
+ShutdownReasonFn ShutdownReasonHook;
 
 namespace {
+
+// Set while Windows was told why the session may not end yet.
+bool ShutdownBlocked;
 
 // Set once the shutdown has run, so a second WM_DESTROY changes nothing.
 bool ShutdownDone;
@@ -481,6 +487,60 @@ LRESULT MainWindow_OnDrawItem(const DRAWITEMSTRUCT *item) {
     return FALSE;
 }
 
+// ---- End of the session -----------------------------------------------------------
+
+typedef BOOL(WINAPI *BlockReasonCreateFn)(HWND, LPCWSTR);
+typedef BOOL(WINAPI *BlockReasonDestroyFn)(HWND);
+
+// The system's call, looked up where it exists (Windows 6.0 and later).
+template <typename Fn> Fn User32Call(const char *name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    FARPROC proc = user32 != NULL ? GetProcAddress(user32, name) : NULL;
+    Fn fn = NULL;
+    static_assert(sizeof fn == sizeof proc, "function pointer sizes");
+    if (proc != NULL) memcpy(&fn, &proc, sizeof proc);
+    return fn;
+}
+
+void GiveShutdownReason(HWND window, const WCHAR *reason) {
+    if (ShutdownReasonHook != NULL) {
+        ShutdownReasonHook(window, reason);
+    } else if (reason != NULL) {
+        BlockReasonCreateFn create = User32Call<BlockReasonCreateFn>("ShutdownBlockReasonCreate");
+        if (create != NULL) create(window, reason);
+    } else {
+        BlockReasonDestroyFn destroy = User32Call<BlockReasonDestroyFn>("ShutdownBlockReasonDestroy");
+        if (destroy != NULL) destroy(window);
+    }
+}
+
+// Windows asks whether the session may end. Not while a job or the update
+// is in the middle of a change: the agent is told why and can let it
+// finish. Anything else may end.
+LRESULT MainWindow_OnQueryEndSession(HWND window) {
+    if (BookTransactionOpen()) {
+        GiveShutdownReason(window, UseEnglish ? L"Please wait. Korvane is still saving your data."
+                                              : L"Sila tunggu. Korvane masih menyimpan data anda.");
+        ShutdownBlocked = true;
+        return FALSE;
+    }
+    ReleaseShutdownBlock();
+    return TRUE;
+}
+
+// The session ends. With nothing under way the program shuts down as when
+// it is closed (the location and e-mail are kept, the books closed); a
+// change still under way (a forced end) is left to the engine's journal,
+// which brings its book back as it was at the next start.
+void MainWindow_OnEndSession(HWND window, bool ending) {
+    if (!ending) {
+        ReleaseShutdownBlock();
+        return;
+    }
+    if (BookJobBusy || UpdateRunning || BookTransactionOpen()) return;
+    DestroyWindow(window);
+}
+
 // ---- Commands --------------------------------------------------------------------
 
 // Returns true when the command was handled here.
@@ -537,6 +597,18 @@ bool MainWindow_OnCommand(HWND window, int id, int code) {
 
 }  // namespace
 
+bool BookTransactionOpen(void) {
+    for (sqlite3 *db : {DataDb, DiaryDb, RemarkDb, InitDb, TempDiaryDb})
+        if (db != NULL && !sqlite3_get_autocommit(db)) return true;
+    return false;
+}
+
+void ReleaseShutdownBlock(void) {
+    if (!ShutdownBlocked) return;
+    ShutdownBlocked = false;
+    if (MainWindow != NULL) GiveShutdownReason(MainWindow, NULL);
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
@@ -554,7 +626,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
         MainWindow_OnPaint(window);
         return 0;
     case WM_CLOSE:
-        DestroyWindow(window);
+        // Not while a job or the update runs: they end first.
+        if (BookJobBusy == 0 && UpdateRunning == 0) DestroyWindow(window);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return MainWindow_OnQueryEndSession(window);
+    case WM_ENDSESSION:
+        MainWindow_OnEndSession(window, wParam != FALSE);
         return 0;
     case WM_SETTINGCHANGE:
         return 0;

@@ -178,6 +178,16 @@ int RunMessageLoop(HACCEL accelerators);
 
 // mainwindow.cpp
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+// Tells Windows why the session may not end yet (reason), or that it may
+// (reason NULL); tests set ShutdownReasonHook to see what is said.
+typedef BOOL (*ShutdownReasonFn)(HWND window, const WCHAR *reason);
+extern ShutdownReasonFn ShutdownReasonHook;  // null: ShutdownBlockReasonCreate / Destroy where Windows has them
+// True while a job or the update holds a transaction on one of the books.
+bool BookTransactionOpen(void);
+// Takes back the reason given when Windows was refused the end of the
+// session, once the job or update that held a book is over. Does nothing
+// when none was given.
+void ReleaseShutdownBlock(void);
 
 // filters.cpp
 // Installs the input filter that belongs to a main-window control (by its

@@ -18,8 +18,10 @@
 #include <algorithm>
 #include <new>
 
+#include "bookjob.h"
 #include "cipher.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "mainwindow.h"
 #include "md5.h"
 #include "resource.h"
@@ -33,6 +35,7 @@ COLORREF UpdateStatusColour = RGB(0, 0, 255);
 long UpdateConnectTimeoutSec = 20;
 long UpdateLowSpeedBytes = 1024;
 long UpdateLowSpeedTimeSec = 30;
+int UpdateRunning;
 
 namespace {
 
@@ -167,14 +170,18 @@ bool Exec(sqlite3 *db, const char *sql, std::string *error) {
     return rc == SQLITE_OK;
 }
 
-void FastPragmas(sqlite3 *db) {
-    Exec(db, "PRAGMA synchronous = OFF;", NULL);
+// The settings of the apply. The data book is written with its syncs off
+// (a copy from the pen drive brings it back); the remark book, small and
+// the agent's own, keeps its syncs, so a power cut in the apply leaves it
+// whole, as it was or with the reply applied.
+void FastPragmas(sqlite3 *db, bool syncsOff) {
+    if (syncsOff) Exec(db, "PRAGMA synchronous = OFF;", NULL);
     Exec(db, "PRAGMA temp_store = MEMORY;", NULL);
     Exec(db, "PRAGMA locking_mode = EXCLUSIVE;", NULL);
 }
 
-void NormalPragmas(sqlite3 *db) {
-    Exec(db, "PRAGMA synchronous = NORMAL;", NULL);
+void NormalPragmas(sqlite3 *db, bool syncsOff) {
+    if (syncsOff) Exec(db, "PRAGMA synchronous = NORMAL;", NULL);
     Exec(db, "PRAGMA temp_store = DEFAULT;", NULL);
     Exec(db, "PRAGMA locking_mode = NORMAL;", NULL);
     // Leaving exclusive mode lets the file go only at the next access;
@@ -190,6 +197,40 @@ std::string ClearedPlateField(const std::string &remarkKey) {
     char field[kCipherFieldBytes];
     EncodeField(DataCipher, plate, field);
     return field;
+}
+
+// Lets the windows repaint while the user-interface thread is held, and
+// answers the messages other threads and the system send it (the question
+// whether Windows may end the session among them). Nothing else is
+// dispatched: the agent's clicks wait in the queue, so no command runs
+// inside the update.
+void LetPaintThrough() {
+    MSG msg;
+    for (int i = 0; i < 64 && PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE); i++) {
+        DispatchMessageW(&msg);
+    }
+}
+
+enum { kApplyPaintMs = 40, kApplyPaintRows = 64 };  // the apply lets paint through this often
+
+// True when a remark of one of the X rows is in the remark book: the apply
+// would delete it. Returns false when there is none or the book cannot be
+// read (then the apply's own delete fails as well).
+bool DeletesRemarks(const std::vector<UpdateRow> &rows) {
+    sqlite3_stmt *find = NULL;
+    if (sqlite3_prepare_v2(RemarkDb, "SELECT 1 FROM VLS WHERE C1=? LIMIT 1", -1, &find, NULL) != SQLITE_OK) {
+        sqlite3_finalize(find);
+        return false;
+    }
+    bool found = false;
+    for (size_t i = 0; i < rows.size() && !found; i++) {
+        if (_stricmp(rows[i].f.c_str(), "X") != 0) continue;
+        sqlite3_bind_text(find, 1, rows[i].a.c_str(), (int)rows[i].a.size(), SQLITE_STATIC);
+        found = sqlite3_step(find) == SQLITE_ROW;
+        sqlite3_reset(find);
+    }
+    sqlite3_finalize(find);
+    return found;
 }
 
 bool Step(int rc, const char *what, sqlite3 *db, size_t row, std::string *error) {
@@ -569,11 +610,19 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
         *error = "the data or remark book is not open";
         return false;
     }
+    // Remarks that the reply deletes are copied first, to a checked backup;
+    // without one nothing is applied.
+    if (DeletesRemarks(rows) &&
+        !MakeCheckedBackup(RemarkDbPath, BackupNameHook != NULL ? BackupNameHook : MakeRemarkBackupPath,
+                           RemarkBackupPath, ARRAYSIZE(RemarkBackupPath))) {
+        *error = "the backup copy of the remark book could not be made";
+        return false;
+    }
     // The data book may keep its read lock between lookups; the apply's end
     // releases every lock, and that mode comes back after it.
     bool keepsReadLock = LockingModeIsExclusive(DataDb);
-    FastPragmas(DataDb);
-    FastPragmas(RemarkDb);
+    FastPragmas(DataDb, true);
+    FastPragmas(RemarkDb, false);
     // A cache that holds the pages a large reply changes, so that they are
     // neither written out early nor read twice; the setting comes back after.
     int cacheSize = CacheSizeSetting(DataDb);
@@ -604,7 +653,12 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
             ok = false;
         }
         std::vector<size_t> order = ApplyOrder(rows);
+        DWORD painted = GetTickCount();
         for (size_t n = 0; ok && n < order.size(); n++) {
+            if (n % kApplyPaintRows == 0 && GetTickCount() - painted >= kApplyPaintMs) {
+                LetPaintThrough();
+                painted = GetTickCount();
+            }
             size_t i = order[n];  // the row's place in the reply, for the error text
             const UpdateRow &r = rows[i];
             if (_stricmp(r.f.c_str(), "D") == 0) {
@@ -655,8 +709,8 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
         if (remarksCommitted && remarksKept != NULL) *remarksKept = remarksDeleted;
     }
     if (cacheSize != 0) SetCacheSize(DataDb, cacheSize);
-    NormalPragmas(RemarkDb);
-    NormalPragmas(DataDb);
+    NormalPragmas(RemarkDb, false);
+    NormalPragmas(DataDb, true);
     if (keepsReadLock) Exec(DataDb, "PRAGMA locking_mode = EXCLUSIVE;", NULL);
     return ok;
 }
@@ -704,14 +758,9 @@ void RefreshDataVersionTexts(void) {
 namespace {
 
 // The transfer's progress callback: while the user-interface thread waits
-// for the server, the windows still repaint (and messages sent from other
-// threads are answered). Nothing else is dispatched: the agent's clicks
-// wait in the queue, so no command can run inside the transfer.
-int LetPaintThrough(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    MSG msg;
-    for (int i = 0; i < 64 && PeekMessageW(&msg, NULL, WM_PAINT, WM_PAINT, PM_REMOVE); i++) {
-        DispatchMessageW(&msg);
-    }
+// for the server, the windows still repaint.
+int PaintDuringTransfer(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    LetPaintThrough();
     return 0;
 }
 
@@ -727,7 +776,7 @@ CURL *OpenTransfer(const char *url, ReplyBuffer *reply) {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, UpdateConnectTimeoutSec);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, UpdateLowSpeedBytes);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, UpdateLowSpeedTimeSec);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, LetPaintThrough);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, PaintDuringTransfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     return curl;
@@ -945,8 +994,26 @@ void FetchAndApply(int server, const char *hardwareId) {
 
 }  // namespace
 
+namespace {
+
+// UpdateRunning for the life of a run; when the run was held up by a
+// refused end of the session, Windows is told it may go on.
+class RunningUpdate {
+  public:
+    RunningUpdate() { UpdateRunning = 1; }
+    ~RunningUpdate() {
+        UpdateRunning = 0;
+        ReleaseShutdownBlock();
+    }
+    RunningUpdate(const RunningUpdate &) = delete;
+    RunningUpdate &operator=(const RunningUpdate &) = delete;
+};
+
+}  // namespace
+
 void DownloadDataUpdate(int server) {
-    if (server != 1 && server != 2) return;
+    if ((server != 1 && server != 2) || UpdateRunning) return;
+    RunningUpdate running;
     EnableDownloadButtons(FALSE);
     ShowStatusF(kRunning, L"Server Online %d: start", NULL, server);
     CURLcode rc = curl_global_init(CURL_GLOBAL_ALL);

@@ -18,6 +18,7 @@ extern COLORREF UpdateStatusColour;    // colour of the update status line 13001
 extern long UpdateConnectTimeoutSec;   // a server that does not answer the connect in this time is dropped
 extern long UpdateLowSpeedBytes;       // a transfer slower than this many bytes a second ...
 extern long UpdateLowSpeedTimeSec;     // ... for this many seconds is dropped
+extern int UpdateRunning;              // 1 while DownloadDataUpdate runs
 
 // The growable reply area of one request.
 struct ReplyBuffer {
@@ -92,8 +93,13 @@ void MakeHardwareId(char *out);
 // again. The rows are applied VLD rows first, by key, then X and Z; the
 // rows of one key keep their order, so the outcome is that of the reply's
 // order. A reply with X or Z rows gives VLC an index on C1 (idxVLCC1) when
-// it has none. Running out of memory is a failure like any other. Returns
-// true when both books committed.
+// it has none. Running out of memory is a failure like any other. Before
+// a reply whose X rows delete a remark the book holds, the remark book is
+// copied to a checked backup (MakeCheckedBackup, into RemarkBackupPath);
+// without one nothing is applied. The data book is written with its syncs
+// off, the remark book with its own; the window repaints about every
+// 40 ms while the rows go in. Returns true when both books
+// committed.
 bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error,
                      int *remarksKept = NULL);
 
@@ -109,5 +115,7 @@ void ReadUpdateServerOverrides(void);
 // DataVersionPatch, then the data-version lines 13006 and 11004.
 void RefreshDataVersionTexts(void);
 
-// The whole run for server 1 or 2, on the user-interface thread.
+// The whole run for server 1 or 2, on the user-interface thread. While it
+// runs the two buttons are disabled, UpdateRunning is 1, and only painting
+// (and what other threads and the system send) is let through.
 void DownloadDataUpdate(int server);

@@ -4,7 +4,9 @@
 
 #include <strsafe.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "bookjob.h"
 #include "books.h"
@@ -74,21 +76,34 @@ class BookJobTest : public storetest::StoreTest {
 TEST_F(BookJobTest, BackupsOfOneSecondGetSuffixesAndAreChecked) {
     FixedName = File(L"LastRemark - BACKUP 2026-DEC-10 07_00_00.db");
     WCHAR first[kPathChars], second[kPathChars], third[kPathChars];
+    // The book changes between the backups, so each is a copy of its own.
     ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, MakeFixedName, first, ARRAYSIZE(first)));
+    ASSERT_EQ(sqlite3_exec(RemarkDb, "UPDATE VLS SET C2 = 'B' WHERE C1 = 'P0'", NULL, NULL, NULL), SQLITE_OK);
     ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, MakeFixedName, second, ARRAYSIZE(second)));
+    ASSERT_EQ(sqlite3_exec(RemarkDb, "UPDATE VLS SET C2 = 'C' WHERE C1 = 'P0'", NULL, NULL, NULL), SQLITE_OK);
     ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, MakeFixedName, third, ARRAYSIZE(third)));
     EXPECT_EQ(std::wstring(first), FixedName);
     EXPECT_EQ(std::wstring(second), File(L"LastRemark - BACKUP 2026-DEC-10 07_00_00 (2).db"));
     EXPECT_EQ(std::wstring(third), File(L"LastRemark - BACKUP 2026-DEC-10 07_00_00 (3).db"));
-    Db copy(first);
-    EXPECT_EQ(copy.Count("VLS"), 5);
+    {
+        Db copy(first);
+        EXPECT_EQ(copy.Count("VLS"), 5);
+    }
 
     // A copy cut short is no backup: refused and removed.
+    ASSERT_EQ(sqlite3_exec(RemarkDb, "UPDATE VLS SET C2 = 'D' WHERE C1 = 'P0'", NULL, NULL, NULL), SQLITE_OK);
     BookCopyHook = HalfCopy;
     WCHAR cut[kPathChars];
     EXPECT_FALSE(MakeCheckedBackup(RemarkDbPath, MakeFixedName, cut, ARRAYSIZE(cut)));
     EXPECT_FALSE(testsupport::FileExists(File(L"LastRemark - BACKUP 2026-DEC-10 07_00_00 (4).db")));
     BookCopyHook = NULL;
+
+    // With the first of that second gone, the next still comes after the
+    // others, never in the first one's place.
+    ASSERT_TRUE(DeleteFileW(first));
+    WCHAR fourth[kPathChars];
+    ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, MakeFixedName, fourth, ARRAYSIZE(fourth)));
+    EXPECT_EQ(std::wstring(fourth), File(L"LastRemark - BACKUP 2026-DEC-10 07_00_00 (4).db"));
 
     // A target that cannot be written (its folder is a file).
     testsupport::WriteFileBytes(File(L"blocked"), {1, 2, 3});
@@ -97,6 +112,107 @@ TEST_F(BookJobTest, BackupsOfOneSecondGetSuffixesAndAreChecked) {
     EXPECT_FALSE(BackUpRemarkBook(NULL));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].caption, L"Masaalah");
+}
+
+// Backup names of one clock second after another, in the scratch folder.
+int BackupSecond;
+std::wstring BackupFolder;
+void NextSecondName(WCHAR *buf, int count) {
+    StringCchPrintfW(buf, (size_t)count, L"%lsLastRemark - BACKUP 2026-DEC-10 08_00_%02d.db", BackupFolder.c_str(),
+                     ++BackupSecond);
+}
+
+// The names of the files in folder that match pattern, sorted.
+std::vector<std::wstring> FilesLike(const std::wstring &folder, const wchar_t *pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(BookJobTest, BackupsAreBoundedAndAnUnchangedBookIsCopiedOnce) {
+    BackupFolder = File(L"");
+    BackupSecond = 0;
+    // Files beside the backups that are none of this book's: other names,
+    // another book, a set-aside book; and two older backups of the book,
+    // one of them named by a clock that was ahead.
+    const wchar_t *const kOthers[] = {L"LastRemark - BACKUP.db", L"LastRemark - BACKUP copy.db",
+                                      L"LastRemark - BACKUP 2026-DEC-10 08_00_99.db.txt",
+                                      L"KorvaneDiary - BACKUP 2020-JAN-01 00_00_00.db",
+                                      L"LastRemark - DAMAGED 2020-JAN-01 00_00_00.db"};
+    for (const wchar_t *name : kOthers) ASSERT_TRUE(testsupport::WriteFileBytes(File(name), {1, 2, 3}));
+    ASSERT_TRUE(testsupport::WriteFileBytes(File(L"LastRemark - BACKUP 2025-JAN-01 07_00_00.db"), {1}));
+    ASSERT_TRUE(testsupport::WriteFileBytes(File(L"LastRemark - BACKUP 2030-JAN-01 07_00_00.db"), {1}));
+    ASSERT_TRUE(testsupport::WriteFileBytes(File(L"LastRemark - BACKUP 2025-FEB-01 07_00_00 (2).db"), {1}));
+
+    // The first backup; the book unchanged, the second is the same file.
+    WCHAR path[kPathChars];
+    ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, NextSecondName, path, ARRAYSIZE(path)));
+    std::wstring first = path;
+    EXPECT_EQ(first, File(L"LastRemark - BACKUP 2026-DEC-10 08_00_01.db"));
+    ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, NextSecondName, path, ARRAYSIZE(path)));
+    EXPECT_EQ(std::wstring(path), first) << "an unchanged book is not copied again";
+    EXPECT_FALSE(testsupport::FileExists(File(L"LastRemark - BACKUP 2026-DEC-10 08_00_02.db")));
+
+    // Each change, then a backup: the new one holds the book, and of the
+    // older ones only the newest by name stay.
+    std::vector<std::wstring> made = {first};
+    for (int change = 1; change <= 4; change++) {
+        char sql[96];
+        StringCchPrintfA(sql, sizeof sql, "INSERT INTO VLS VALUES('N%d','','','','','2026-02-01 10:00:00','NULL')",
+                         change);
+        ASSERT_EQ(sqlite3_exec(RemarkDb, sql, NULL, NULL, NULL), SQLITE_OK);
+        ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, NextSecondName, path, ARRAYSIZE(path))) << change;
+        EXPECT_NE(std::wstring(path), made.back()) << change;
+        made.push_back(path);
+        Db copy(path);
+        EXPECT_EQ(copy.Count("VLS"), 5 + change) << "the copy of the book as it is";
+    }
+    std::vector<std::wstring> kept = FilesLike(File(L""), L"LastRemark - BACKUP *");
+    std::vector<std::wstring> expected = {L"LastRemark - BACKUP 2026-DEC-10 08_00_05.db",
+                                          L"LastRemark - BACKUP 2026-DEC-10 08_00_06.db",
+                                          L"LastRemark - BACKUP 2026-DEC-10 08_00_99.db.txt",
+                                          L"LastRemark - BACKUP 2030-JAN-01 07_00_00.db",
+                                          L"LastRemark - BACKUP copy.db"};
+    EXPECT_EQ(kept, expected) << "three backups of the book, whatever their names' times; other names stay";
+    EXPECT_EQ(made.back(), File(L"LastRemark - BACKUP 2026-DEC-10 08_00_06.db"));
+    for (const wchar_t *name : kOthers) EXPECT_TRUE(testsupport::FileExists(File(name))) << testsupport::Utf8(name);
+
+    // Faults: a backup of the book that was removed or written since is not
+    // taken for one, a failed copy removes nothing, and the file a job is
+    // about to read stays.
+    DeleteFileW(made.back().c_str());
+    ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, NextSecondName, path, ARRAYSIZE(path)));
+    EXPECT_EQ(std::wstring(path), File(L"LastRemark - BACKUP 2026-DEC-10 08_00_07.db")) << "a gone backup is made again";
+    {
+        Db check(path);
+        EXPECT_EQ(check.Count("VLS"), 9);
+    }
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(testsupport::ReadFileBytes(path, &bytes));
+    bytes[200] ^= 1;
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
+    ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, NextSecondName, path, ARRAYSIZE(path)));
+    EXPECT_EQ(std::wstring(path), File(L"LastRemark - BACKUP 2026-DEC-10 08_00_08.db"))
+        << "a backup written since is not the book's copy";
+
+    ASSERT_EQ(sqlite3_exec(RemarkDb, "DELETE FROM VLS WHERE C1 = 'N1'", NULL, NULL, NULL), SQLITE_OK);
+    kept = FilesLike(File(L""), L"LastRemark - BACKUP 2*.db");
+    BookCopyHook = HalfCopy;
+    EXPECT_FALSE(MakeCheckedBackup(RemarkDbPath, NextSecondName, path, ARRAYSIZE(path)));
+    BookCopyHook = NULL;
+    EXPECT_EQ(FilesLike(File(L""), L"LastRemark - BACKUP 2*.db"), kept) << "nothing removed for a failed copy";
+
+    std::wstring spare = File(L"LastRemark - BACKUP 2026-DEC-10 08_00_07.db");
+    ASSERT_TRUE(MakeCheckedBackup(RemarkDbPath, NextSecondName, path, ARRAYSIZE(path), spare.c_str()));
+    expected = {L"LastRemark - BACKUP 2026-DEC-10 08_00_07.db", L"LastRemark - BACKUP 2026-DEC-10 08_00_08.db",
+                L"LastRemark - BACKUP 2026-DEC-10 08_00_10.db", L"LastRemark - BACKUP 2030-JAN-01 07_00_00.db"};
+    EXPECT_EQ(FilesLike(File(L""), L"LastRemark - BACKUP 2*.db"), expected) << "the spare file stays beside three";
 }
 
 TEST_F(BookJobTest, FailedStatementRollsBackAndShowsWithoutEndingTheProgram) {

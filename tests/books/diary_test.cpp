@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -519,6 +520,67 @@ TEST_F(DiaryWindow, DeletePageBlanksOnlyTheWhollyVisibleRows) {
     ASSERT_GT(partlyVisible, 0);
     EXPECT_NE(DiaryCell(partlyVisible, "C3"), "") << "the partly visible row stays";
     DeleteFileW(DiaryBackupPath);
+}
+
+// The diary backups on drive C.
+std::vector<std::wstring> DiaryBackups() {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(L"C:\\KorvaneDiary - BACKUP *.db", &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(std::wstring(L"c:\\") + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+// Clearing page after page, and owners, keeps a backup before each change
+// but only the newest few on drive C; a deletion that finds the book as the
+// last backup holds it takes no copy.
+TEST_F(DiaryWindow, PageAndOwnerDeletionsKeepOnlyTheNewestBackups) {
+    for (const std::wstring &old : DiaryBackups()) DeleteFileW(old.c_str());
+    for (int i = 0; i < 80; i++) {
+        WCHAR plate[16];
+        swprintf(plate, 16, L"PG%02d", i);
+        AddDiaryRow({L"2018-01-01 10:00:00", 1, plate, L"AMBANK", L"KLCC", L"", L"SOMEONE"});
+    }
+    int blanksBeforeLastPage = -1;
+    std::vector<size_t> counts;
+    std::wstring afterPages;
+    std::vector<std::wstring> afterOwner;
+    EXPECT_TRUE(Open([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_DIARY_LIST);
+        booktest::Click(dialog, IDC_DIARY_SHOW);
+        for (int page = 0; page < 5; page++) {
+            SendMessageW(list, LVM_ENSUREVISIBLE, page * 15, FALSE);
+            if (page == 4) blanksBeforeLastPage = live::CountRows(live::kDiaryBook, "select 1 from VLS where C3 = ''");
+            booktest::Click(dialog, IDC_DIARY_DELETE_PAGE);
+            counts.push_back(DiaryBackups().size());
+        }
+        afterPages = DiaryBackupPath;
+        for (const wchar_t *owner : {L"SOMEONE", L"NOBODY", L"NOBODY"}) {
+            SetDlgItemTextW(dialog, IDC_DIARY_OWNER, owner);
+            booktest::Click(dialog, IDC_DIARY_DELETE_OWNER);
+            counts.push_back(DiaryBackups().size());
+            afterOwner.push_back(DiaryBackupPath);
+        }
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }));
+    EXPECT_EQ(counts, (std::vector<size_t>{1, 2, 3, 3, 3, 3, 3, 3})) << "never more than three";
+    EXPECT_EQ(live::CountRows(live::kDiaryBook, "select 1 from VLS where C11 = 'SOMEONE'"), 0) << "the owner went";
+    std::vector<std::wstring> kept = DiaryBackups();
+    ASSERT_EQ(kept.size(), (size_t)kKeptBackups);
+    ASSERT_EQ(afterOwner.size(), 3u);
+    EXPECT_NE(afterOwner[1], afterOwner[0]) << "the book changed: a new backup";
+    EXPECT_EQ(afterOwner[2], afterOwner[1]) << "the owner that matched nothing left the book as its backup holds it";
+    for (const std::wstring &path : {afterPages, afterOwner[0], afterOwner[1]})
+        EXPECT_NE(std::find(kept.begin(), kept.end(), path), kept.end()) << testsupport::Utf8(path);
+    EXPECT_EQ(testsupport::ReadBookRows(afterOwner[2], "select count(*) from VLS where C11 = 'SOMEONE'")[0][0], "0");
+    EXPECT_EQ(testsupport::ReadBookRows(afterOwner[2], "select count(*) from VLS")[0][0], "86");
+    EXPECT_EQ(testsupport::ReadBookRows(afterPages, "select count(*) from VLS where C3 = ''")[0][0],
+              std::to_string(blanksBeforeLastPage))
+        << "the backup before the last page holds the diary as it was then";
+    for (const std::wstring &old : kept) DeleteFileW(old.c_str());
 }
 
 TEST_F(DiaryWindow, ClicksKeysAndDoubleClickFillByView) {

@@ -51,7 +51,7 @@ void RunOn(const std::wstring &path, const char *sql, const std::vector<std::str
 // A diary to import (or restore) with the rows given: each row is its
 // rowid and eleven cells.
 struct DiaryFixtureRow {
-    int rowid;
+    long long rowid;
     std::vector<std::string> cells;
 };
 void MakeDiary(const std::wstring &path, const std::vector<DiaryFixtureRow> &rows) {
@@ -382,6 +382,48 @@ TEST_F(ImportTest, ImportDiaryAppendsEveryRowidWithTheOwner) {
     ASSERT_TRUE(testsupport::FileExists(DiaryBackupPath)) << "a backup came first";
     EXPECT_EQ(testsupport::ReadBookRows(DiaryBackupPath, "select rowid from VLS").size(), (size_t)ownRows);
     EXPECT_TRUE(SearchLogs());
+}
+
+// A file of few rows with rowids far apart: every row comes, and the empty
+// rows that stand for the missing rowids are never more than its rows, up
+// to the largest rowid there is.
+TEST_F(ImportTest, ImportDiaryBoundsTheEmptyRowsOfHugeGaps) {
+    struct Case {
+        const char *name;
+        std::vector<long long> rowids;
+        std::vector<int> rows;  // the imported rows in order: n is the file's n-th row, 0 an empty row
+    };
+    const Case cases[] = {
+        {"gaps as many as the rows", {1, 4}, {1, 0, 0, 2}},
+        {"one huge rowid", {1, 2, 2147483647LL}, {1, 2, 0, 0, 0, 3}},
+        {"beyond 32 bits", {3, 4294967296LL}, {0, 0, 1, 2}},
+        {"the largest rowid", {1, 9223372036854775807LL}, {1, 0, 0, 2}},
+        {"only the largest", {9223372036854775807LL}, {0, 1}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RunOnDiary("delete from VLS");
+        DeleteFileW(kImportBook);
+        std::vector<DiaryFixtureRow> rows;
+        for (size_t i = 0; i < c.rowids.size(); i++) rows.push_back({c.rowids[i], DiaryCells((int)i + 1)});
+        MakeDiary(kImportBook, rows);
+        ChooseFile(Job::kImportDiary, kImportBook);
+        std::wstring message, title;
+        DWORD start = GetTickCount();
+        ASSERT_TRUE(RunDialog(Job::kImportDiary, L"ownpass", L"filepass", L"agent b", true, &message, &title));
+        EXPECT_LT(GetTickCount() - start, 10000u);
+        std::wstring count = std::to_wstring(c.rows.size());
+        EXPECT_EQ(message, L"\r\nThe Diary has been imported.\r\nRow: " + count + L" of " + count + L".");
+        EXPECT_EQ(title, L"Import Diary - Finished");
+        auto imported = testsupport::ReadBookRows(live::kDiaryBook, "select * from VLS order by rowid");
+        ASSERT_EQ(imported.size(), c.rows.size());
+        for (size_t i = 0; i < c.rows.size(); i++) {
+            std::vector<std::string> expected(11, "");
+            if (c.rows[i] > 0) expected = DiaryCells(c.rows[i]);
+            expected[10] = "AGENT B";
+            EXPECT_EQ(imported[i], expected) << "row " << i + 1;
+        }
+    }
 }
 
 // ---- Import Remark ------------------------------------------------------------------

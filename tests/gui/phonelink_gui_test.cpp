@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ namespace {
 const wchar_t kClass[] = L"KORVANE";
 const wchar_t kTitle[] = L"Korvane 14.906";
 const int kPhonePort = 5566;
+const int kLargeUpdateRows = 200000;  // enough rows that their apply lasts a while
 
 std::vector<std::vector<std::string>> Rows(const std::wstring &path, const std::string &sql) {
     return testsupport::ReadBookRows(path, sql);
@@ -274,6 +276,8 @@ TEST_F(Window, OnlineUpdateThroughTheWindowBringsTheDataUpToDate) {
     EXPECT_EQ(Text(IDC_DATA_VERSION), L"Data Versi: 20260105.000");
 
     // A remark for the plate that the update clears.
+    for (const std::wstring &name : testsupport::MatchingFiles(L"C:\\LastRemark - BACKUP *.db"))
+        DeleteFileW((L"C:\\" + name).c_str());
     Find(L"WA1234B");
     driver::SetText(Control(IDC_REMARK), L"CALL OWNER");
     driver::Click(Control(IDC_SAVE));
@@ -326,6 +330,10 @@ TEST_F(Window, OnlineUpdateThroughTheWindowBringsTheDataUpToDate) {
     EXPECT_EQ(Rows(data_, "select 1 from VLC where C1 = '" + Field(DataCipher, L"WA1234B") + "'").size(), 1u);
     EXPECT_TRUE(Rows(data_, "select 1 from VLC where C1 = '" + Field(DataCipher, unclear.c_str()) + "'").empty());
     EXPECT_TRUE(Rows(L"C:\\LastRemark.db", "select 1 from VLS").empty()) << "the cleared plate's remark is gone";
+    std::vector<std::wstring> backups = testsupport::MatchingFiles(L"C:\\LastRemark - BACKUP *.db");
+    ASSERT_EQ(backups.size(), 1u) << "the remark book was backed up before the remark went";
+    EXPECT_EQ(Rows(L"C:\\" + backups[0], "select 1 from VLS").size(), 1u);
+    DeleteFileW((L"C:\\" + backups[0]).c_str());
     auto patch = Rows(data_, "select C2 from PRD where C1 = 'DVP'");
     ASSERT_EQ(patch.size(), 1u);
     EXPECT_EQ(Plain(DataCipher, patch[0][0]), L"20261209.000");
@@ -349,6 +357,59 @@ TEST_F(Window, OnlineUpdateThroughTheWindowBringsTheDataUpToDate) {
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[2].path, "/app2/zeld/dataUpdate");
     EXPECT_EQ(requests[3].path, "/app2/zeld/dataUpdate/" + std::string(id) + "/20261209.000");
+}
+
+// A large update: while its rows are applied the program still answers
+// what Windows sends it, refuses the end of the session and a close, and
+// lets both go once the rows are in.
+TEST_F(Window, TheUpdateAnswersWhileItAppliesAndHoldsBackTheEndOfTheSession) {
+    peers::FakeUpdateServer server;
+    ASSERT_TRUE(server.Start());
+    const std::string url = server.BaseUrl();
+    SetEnvironmentVariableW(L"KORVANE_UPDATE_SERVER1", std::wstring(url.begin(), url.end()).c_str());
+    StartProgram();
+    if (HasFatalFailure()) return;
+
+    std::string rows;
+    for (int i = 0; i < kLargeUpdateRows; i++) {
+        if (i > 0) rows += ",";
+        rows += "{\"A\":\"" + Key((L"NEW" + std::to_wstring(i)).c_str()) +
+                "\",\"B\":\"b\",\"C\":\"c\",\"D\":\"d\",\"E\":\"e\",\"F\":\"\"}";
+    }
+    server.Script(peers::ScriptedReply::Json(
+        "{\"ReplyType\":\"Challenge\",\"BeginData\":\"ok\",\"EndData\":\"DataComplete\"}"));
+    server.Script(peers::ScriptedReply::Json("{\"ReplyType\":\"Data\",\"DataVersionPatch\":\"20261209\","
+                                             "\"BeginData\":[" + rows + "],\"EndData\":\"DataComplete\"}"));
+    rows.clear();
+    const std::wstring applying = L"Server Online 1: step 10: Update database tempatan... sila tunggu";
+    const std::wstring done = L"Server Online 1: job completed: Data yang anda pakai sekarang adalah yang terbaru.";
+    driver::PostClick(Control(IDC_DOWNLOAD_1));
+    ASSERT_TRUE(WaitFor([&] { return Text(IDC_UPDATE_STATUS) == applying; }, 60000))
+        << testsupport::Utf8(Text(IDC_UPDATE_STATUS));
+
+    DWORD_PTR answer = 1;
+    DWORD asked = GetTickCount();
+    LRESULT answered = SendMessageTimeoutW(main_, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 2000, &answer);
+    DWORD waited = GetTickCount() - asked;
+    EXPECT_NE(answered, 0) << "the program answers while the rows are applied";
+    EXPECT_EQ(answer, (DWORD_PTR)FALSE) << "and refuses the end of the session";
+    DWORD_PTR ignored = 0;
+    EXPECT_NE(SendMessageTimeoutW(main_, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &ignored), 0);
+    EXPECT_EQ(Text(IDC_UPDATE_STATUS), applying) << "the rows took long enough to ask during them";
+    EXPECT_FALSE(IsWindowEnabled(Control(IDC_DOWNLOAD_1)));
+    EXPECT_FALSE(IsWindowEnabled(Control(IDC_DOWNLOAD_2)));
+
+    ASSERT_TRUE(WaitFor([&] { return Text(IDC_UPDATE_STATUS) == done; }, 120000))
+        << testsupport::Utf8(Text(IDC_UPDATE_STATUS));
+    EXPECT_TRUE(IsWindow(main_)) << "the close was refused";
+    answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(main_, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 2000, &answer), 0);
+    EXPECT_EQ(answer, (DWORD_PTR)TRUE) << "with the rows in, the session may end";
+    auto vehicles = Rows(data_, "select count(*) from VLD");
+    ASSERT_EQ(vehicles.size(), 1u);
+    EXPECT_EQ(vehicles[0][0], std::to_string(kLargeUpdateRows + 202));
+    std::printf("[ update ] %d rows; the end of the session answered in %lu ms during the apply\n",
+                kLargeUpdateRows, (unsigned long)waited);
 }
 
 }  // namespace

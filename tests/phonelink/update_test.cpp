@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bookjob.h"
 #include "cipher.h"
 #include "datastore.h"
 #include "dbfiles.h"
@@ -66,8 +67,10 @@ std::string DataReply(const std::string &patch, const std::string &rows) {
 }
 
 // The host of the update's controls: counts what reaches it while a run
-// holds the thread.
+// holds the thread, and the paints while the data book's transaction is
+// open (the apply).
 std::atomic<int> HostPaints;
+std::atomic<int> HostPaintsInApply;
 std::atomic<int> HostCommands;
 LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -76,6 +79,7 @@ LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
         BeginPaint(window, &ps);
         EndPaint(window, &ps);
         HostPaints++;
+        if (DataDb != NULL && !sqlite3_get_autocommit(DataDb)) HostPaintsInApply++;
         return 0;
     }
     case WM_APP:
@@ -107,6 +111,24 @@ size_t PeakMiB() {
     return counters.PeakWorkingSetSize / (1024 * 1024);
 }
 
+// The remark backups of the update, one clock second after another in the
+// test's folder.
+std::wstring BackupFolder;
+int BackupSecond;
+void ScratchBackupName(WCHAR *buf, int count) {
+    StringCchPrintfW(buf, (size_t)count, L"%lsLastRemark - BACKUP 2026-DEC-11 09_00_%02d.db", BackupFolder.c_str(),
+                     ++BackupSecond % 60);
+}
+void BlockedBackupName(WCHAR *buf, int count) {
+    StringCchPrintfW(buf, (size_t)count, L"%lsno-such-folder\\backup.db", BackupFolder.c_str());
+}
+
+// The statements a connection runs, as the engine traces them.
+int RecordStatement(unsigned, void *context, void *, void *text) {
+    static_cast<std::vector<std::string> *>(context)->push_back(static_cast<const char *>(text));
+    return 0;
+}
+
 class Update : public testing::Test {
   protected:
     static void SetUpTestSuite() { KeyCipherContexts(); }
@@ -133,8 +155,14 @@ class Update : public testing::Test {
         StringCchCopyW(DataVersionUpdate, ARRAYSIZE(DataVersionUpdate), L"20261205");
         StringCchCopyW(DataVersionPatch, ARRAYSIZE(DataVersionPatch), L"20261205.001");
         MakeBooks();
+        StringCchCopyW(RemarkDbPath, ARRAYSIZE(RemarkDbPath), dir_.File(L"remark.db").c_str());
+        BackupFolder = dir_.File(L"");
+        BackupNameHook = ScratchBackupName;
     }
     void TearDown() override {
+        BackupNameHook = NULL;
+        RemarkDbPath[0] = 0;
+        RemarkBackupPath[0] = 0;
         sqlite3_close(DataDb);
         sqlite3_close(RemarkDb);
         DataDb = RemarkDb = NULL;
@@ -582,6 +610,102 @@ TEST_F(Update, AFailedCommitLosesNoRowAndSaysWhatChanged) {
             << c.name;
         EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), 0u) << c.name;
     }
+}
+
+// Remarks that a reply deletes are backed up first, in a checked copy, or
+// nothing is applied; the remark book keeps its syncs through the apply.
+TEST_F(Update, AnApplyThatDeletesRemarksBacksThemUpFirst) {
+    struct Case {
+        const char *name;
+        const wchar_t *cleared;  // the plate of the X row
+        bool blocked;            // the backup cannot be written
+        bool backup;             // a backup is made
+        std::wstring status;
+        size_t remarksLeft;
+    } cases[] = {
+        {"a remark is cleared", L"PKR77", false, true,
+         L"Server Online 1: job completed: You are using the latest data now.", 0},
+        {"no remark of the plate", L"NOSUCH1", false, false,
+         L"Server Online 1: job completed: You are using the latest data now.", 1},
+        {"the backup cannot be made", L"PKR77", true, false,
+         L"Server Online 1: update failed, your data is unchanged: the backup copy of the remark book could not be made",
+         1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        for (const std::wstring &name : testsupport::MatchingFiles(dir_.File(L"LastRemark - BACKUP *.db")))
+            DeleteFileW(dir_.File(name).c_str());
+        if (c.blocked) BackupNameHook = BlockedBackupName;
+        std::string rows = Row(Key(L"WA1234B"), "D") + "," + Row(Field(LocalCipher, c.cleared), "X");
+        server_.Script(ScriptedReply::Json(Challenge()));
+        server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+        std::vector<std::string> syncs = Column(RemarkDb, "pragma synchronous");
+        std::vector<std::string> remarkStatements;
+        sqlite3_trace_v2(RemarkDb, SQLITE_TRACE_STMT, RecordStatement, &remarkStatements);
+        DownloadDataUpdate(1);
+        sqlite3_trace_v2(RemarkDb, 0, NULL, NULL);
+
+        EXPECT_EQ(Status(), c.status);
+        for (const std::string &statement : remarkStatements)
+            EXPECT_EQ(statement.find("synchronous"), std::string::npos) << statement;
+        EXPECT_EQ(Column(RemarkDb, "pragma synchronous"), syncs) << "the remark book's syncs as they were";
+        EXPECT_NE(sqlite3_get_autocommit(RemarkDb), 0);
+        EXPECT_EQ(Count(RemarkDb, "select 1 from VLS"), c.remarksLeft);
+        EXPECT_EQ(Count(DataDb, "select 1 from VLD"), c.blocked ? 2u : 1u);
+        EXPECT_EQ(StoredPatch(), c.blocked ? L"20261205.001" : L"20261209.000");
+        std::vector<std::wstring> backups = testsupport::MatchingFiles(dir_.File(L"LastRemark - BACKUP *.db"));
+        ASSERT_EQ(backups.size(), c.backup ? 1u : 0u);
+        if (c.backup) {
+            EXPECT_EQ(std::wstring(RemarkBackupPath), dir_.File(backups[0]));
+            auto kept = testsupport::ReadBookRows(RemarkBackupPath, "select C1, C5 from VLS");
+            EXPECT_EQ(kept, (std::vector<std::vector<std::string>>{{Field(LocalCipher, L"PKR77"), "x"}}))
+                << "the backup holds the remark book as it was";
+        }
+    }
+}
+
+// While the rows are applied the window repaints, and still nothing else
+// is dispatched: the buttons stay disabled, a command waits for the end.
+TEST_F(Update, TheWindowRepaintsWhileTheRowsAreApplied) {
+    std::string rows;
+    for (int i = 0; i < 50000; i++) {
+        if (i > 0) rows += ",";
+        rows += Row(Key((L"NEW" + std::to_wstring(i)).c_str()), "", "b", "c", "d", "e");
+    }
+    server_.Script(ScriptedReply::Json(Challenge()));
+    server_.Script(ScriptedReply::Json(DataReply("20261209", rows)));
+    ShowWindow(host_, SW_SHOWNOACTIVATE);
+    HostPaintsInApply = 0;
+    HostCommands = 0;
+    std::atomic<bool> running(true);
+    std::atomic<int> enabledSeen(0);
+    HWND host = host_;
+    std::thread watcher([&] {
+        PostMessageW(host, WM_APP, 0, 0);  // a command that must wait for the run's end
+        while (running) {
+            InvalidateRect(host, NULL, TRUE);
+            bool applying = DataDb != NULL && !sqlite3_get_autocommit(DataDb);
+            if (applying &&
+                (IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_1)) || IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_2))))
+                enabledSeen++;
+            Sleep(10);
+        }
+    });
+    Sleep(50);
+    DownloadDataUpdate(1);
+    int paints = HostPaintsInApply, commands = HostCommands;
+    running = false;
+    watcher.join();
+    EXPECT_EQ(Status(), L"Server Online 1: job completed: You are using the latest data now.");
+    EXPECT_EQ(Count(DataDb, "select 1 from VLD"), 50002u);
+    EXPECT_GT(paints, 0) << "the window repaints while the rows are applied";
+    EXPECT_EQ(commands, 0) << "nothing but painting is dispatched";
+    EXPECT_EQ(enabledSeen.load(), 0) << "the buttons stay disabled";
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    EXPECT_EQ(HostCommands.load(), 1) << "the waiting command runs after the update";
 }
 
 // A server that sends a few bytes a second is dropped at the speed floor;
