@@ -1,0 +1,170 @@
+// The real Korvane.exe ended by TerminateProcess while it commits a search,
+// run after run: after each end the next start shows no message and sets
+// nothing aside, and the diary holds every search whose result the program
+// had shown (committed) before the end.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <strsafe.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cipher.h"
+#include "datatool.h"
+#include "driver.h"
+#include "resource.h"
+#include "sqlite3.h"
+#include "testsupport.h"
+
+namespace {
+
+const wchar_t kClass[] = L"KORVANE";
+const wchar_t kTitle[] = L"Korvane 14.906";
+const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
+const wchar_t kJournal[] = L"C:\\KorvaneDiary.db-journal";
+const int kRuns = 14;
+
+std::wstring Decode(const std::string &field) {
+    WCHAR plain[kPlainBytes];
+    DecodeField(LocalCipher, field.c_str(), plain);
+    return plain;
+}
+
+// The last time the diary's journal was written, 0 when there is none.
+ULONGLONG JournalWritten() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(kJournal, GetFileExInfoStandard, &data)) return 0;
+    return ((ULONGLONG)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+class KilledProgram : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { KeyCipherContexts(); }
+    void SetUp() override {
+        folder_ = L"C:\\KorvaneKilled\\";
+        ASSERT_TRUE(testsupport::PrepareProgramFolder(folder_));
+        for (const std::wstring &name : testsupport::MatchingFiles(L"C:\\*DAMAGED*")) DeleteFileW((L"C:\\" + name).c_str());
+        std::string error;
+        std::wstring data = folder_ + L"KorvaneData.db";
+        ASSERT_EQ(datatool::MakeDataFile(data.c_str(), 200, 5, &error), 0) << error;
+        std::vector<datatool::VehicleRecord> wanted = {{L"WKL0001", L"7", L"05 Feb 2024", L"MYVI", L"BANK SATU"}};
+        ASSERT_EQ(datatool::AddVehicles(data.c_str(), wanted, &error), 0) << error;
+    }
+    void TearDown() override {
+        driver::Kill(program_);
+        program_.Close();
+        testsupport::RemoveTree(folder_);
+    }
+
+    // Starts the program; true once its main window is up with no message
+    // box over it.
+    bool StartQuietly(std::string *said) {
+        if (!driver::Start(folder_ + L"Korvane.exe", folder_, &program_)) {
+            *said = "does not start";
+            return false;
+        }
+        for (int i = 0; i < 600; i++) {
+            driver::MessageBoxInfo box;
+            if (driver::WaitForMessageBox(program_.pid, 0, &box)) {
+                *said = testsupport::Utf8(box.caption + L": " + box.text);
+                return false;
+            }
+            main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 0);
+            if (main_ != NULL) break;
+            Sleep(50);
+        }
+        if (main_ == NULL) {
+            *said = "no main window";
+            return false;
+        }
+        entry_ = driver::FindControl(main_, IDC_PLATE_ENTRY);
+        driver::Settle(main_);
+        driver::MessageBoxInfo box;
+        if (driver::WaitForMessageBox(program_.pid, 300, &box)) {
+            *said = testsupport::Utf8(box.caption + L": " + box.text);
+            return false;
+        }
+        return entry_ != NULL;
+    }
+    // A whole search: back once the program shows the plate searched.
+    void Search(const std::wstring &plate) {
+        driver::SetText(entry_, plate);
+        driver::Click(driver::FindControl(main_, IDC_FIND));
+    }
+    // The plates of the diary's rows, with how often each is there.
+    std::map<std::wstring, int> DiaryPlates() {
+        std::map<std::wstring, int> plates;
+        for (const auto &row : testsupport::ReadBookRows(kDiary, "select C3 from VLS")) {
+            if (!row.empty() && row[0].compare(0, 6, "ERROR:") == 0) {
+                plates[L"<" + std::wstring(row[0].begin(), row[0].end()) + L">"]++;
+                continue;
+            }
+            if (!row.empty() && !row[0].empty()) plates[Decode(row[0])]++;
+        }
+        return plates;
+    }
+
+    std::wstring folder_;
+    driver::Program program_;
+    HWND main_ = NULL;
+    HWND entry_ = NULL;
+};
+
+TEST_F(KilledProgram, EndedDuringASearchsCommitComesBackWhole) {
+    std::string said;
+    ASSERT_TRUE(StartQuietly(&said)) << said;
+    std::map<std::wstring, int> committed;
+    int killedInCommit = 0;
+    for (int run = 0; run < kRuns; run++) {
+        // A few whole searches, then one that is ended: after a delay from
+        // the click, or as soon as its commit has begun writing the journal.
+        for (int i = 0; i < 1 + run % 3; i++) {
+            WCHAR plate[16];
+            StringCchPrintfW(plate, ARRAYSIZE(plate), L"WKL%02d%02d", run, i);
+            Search(plate);
+            committed[plate]++;
+        }
+        WCHAR last[16];
+        StringCchPrintfW(last, ARRAYSIZE(last), L"WKL%02d99", run);
+        driver::SetText(entry_, last);
+        ULONGLONG journal = JournalWritten();
+        driver::PostClick(driver::FindControl(main_, IDC_FIND));
+        if (run % 2 == 0) {
+            Sleep((DWORD)(run * 3 % 40));
+        } else {
+            // Spin until the journal is written, then a little more each run.
+            DWORD until = GetTickCount() + 3000;
+            while (JournalWritten() == journal && GetTickCount() < until) {
+            }
+            for (volatile int spin = 0; spin < (run / 2) * 20000; spin = spin + 1) {
+            }
+            killedInCommit++;
+        }
+        TerminateProcess(program_.process, 9);
+        WaitForSingleObject(program_.process, 10000);
+        program_.Close();
+        main_ = NULL;
+
+        ASSERT_TRUE(StartQuietly(&said)) << "run " << run << ": the start after the kill says: " << said;
+        EXPECT_TRUE(testsupport::MatchingFiles(L"C:\\*DAMAGED*").empty()) << "run " << run << ": a book set aside";
+        std::map<std::wstring, int> plates = DiaryPlates();
+        for (const auto &entry : committed) {
+            EXPECT_EQ(plates[entry.first], entry.second)
+                << "run " << run << ": " << testsupport::Utf8(entry.first) << " committed before the kill";
+        }
+        if (plates[last] > 0) committed[last] = plates[last];
+        if (HasFailure()) break;
+    }
+    printf("[ crash    ] Korvane.exe: %d kills, %d once the journal was written\n", kRuns, killedInCommit);
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    DWORD code = 0;
+    EXPECT_TRUE(driver::WaitForExit(program_, 10000, &code));
+    testsupport::CheckDb db(kDiary);
+    EXPECT_EQ(db.One("PRAGMA integrity_check"), "ok");
+}
+
+}  // namespace
