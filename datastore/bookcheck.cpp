@@ -16,6 +16,17 @@ const unsigned char kProgramMagic[16] = {'Z', 'E', 'L', 'D', ' ', 'D', 'A', 'T',
 const unsigned char kStandardMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
                                           'o', 'r', 'm', 'a', 't', ' ', '3', 0};
 
+// The first bytes of a journal the engine plays back: its header's magic.
+// A journal whose header has been zeroed (a transaction that committed,
+// kept by journal_mode PERSIST) or that never got one plays nothing back.
+const unsigned char kJournalMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+
+enum JournalLook {
+    kJournalAbsent,      // no journal, or one that holds nothing to play back
+    kJournalLive,        // a journal the engine would play back
+    kJournalUnreadable,  // there, but it could not be read
+};
+
 enum HeadKind {
     kHeadProgram,   // the program's magic, and a sound size
     kHeadStandard,  // the standard magic, and a sound size
@@ -43,6 +54,27 @@ FileHead ReadHead(const WCHAR *path) {
     }
     CloseHandle(file);
     return head;
+}
+
+// What lies at journal: whether it begins with the journal header's magic.
+JournalLook LookAtJournal(const WCHAR *journal) {
+    HANDLE file = CreateFileW(journal, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kJournalAbsent : kJournalUnreadable;
+    }
+    unsigned char magic[sizeof kJournalMagic];
+    DWORD got = 0;
+    BOOL read = ReadFile(file, magic, sizeof magic, &got, NULL);
+    CloseHandle(file);
+    if (!read) return kJournalUnreadable;
+    return got == sizeof magic && memcmp(magic, kJournalMagic, sizeof magic) == 0 ? kJournalLive : kJournalAbsent;
+}
+
+void ClearReadOnly(const WCHAR *path, DWORD attributes) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 unsigned BigEndian(const unsigned char *p, int bytes) {
@@ -237,18 +269,24 @@ bool SetBookAside(const BookFile &book, WCHAR *out, size_t outChars) {
     stamped[length - 3] = 0;
     const WCHAR *stem = stamped + 3;
 
+    WCHAR from[kPathChars + 16], to[kPathChars + 16];
+    if (FAILED(StringCchPrintfW(from, ARRAYSIZE(from), L"%ls-journal", book.path))) return false;
+    bool journal = GetFileAttributesW(from) != INVALID_FILE_ATTRIBUTES;
     for (int n = 1; n < 100; n++) {
         WCHAR suffix[8] = L"";
         if (n > 1) StringCchPrintfW(suffix, ARRAYSIZE(suffix), L" (%d)", n);
-        if (FAILED(StringCchPrintfW(out, outChars, L"%ls%ls%ls.db", folder, stem, suffix))) break;
+        if (FAILED(StringCchPrintfW(out, outChars, L"%ls%ls%ls.db", folder, stem, suffix)) ||
+            FAILED(StringCchPrintfW(to, ARRAYSIZE(to), L"%ls-journal", out))) {
+            break;
+        }
+        // A name whose journal name is taken is taken too.
+        if (journal && GetFileAttributesW(to) != INVALID_FILE_ATTRIBUTES) continue;
         if (MoveFileW(book.path, out)) {
-            WCHAR from[kPathChars + 16], to[kPathChars + 16];
-            if (SUCCEEDED(StringCchPrintfW(from, ARRAYSIZE(from), L"%ls-journal", book.path)) &&
-                SUCCEEDED(StringCchPrintfW(to, ARRAYSIZE(to), L"%ls-journal", out)) &&
-                GetFileAttributesW(from) != INVALID_FILE_ATTRIBUTES) {
-                MoveFileW(from, to);
-            }
-            return true;
+            if (!journal || MoveFileW(from, to)) return true;
+            // Apart from its journal the book could never be brought back:
+            // it goes back to its own name, and the book is stuck.
+            MoveFileW(out, book.path);
+            break;
         }
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
@@ -262,6 +300,31 @@ bool SetBookAside(const BookFile &book, WCHAR *out, size_t outChars) {
 bool IsDamagedFileCode(int rc) {
     int primary = rc & 0xff;
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_FORMAT;
+}
+
+int RollBackHotJournal(const WCHAR *path) {
+    WCHAR journal[kPathChars + 16];
+    if (FAILED(StringCchPrintfW(journal, ARRAYSIZE(journal), L"%ls-journal", path))) return kJournalKept;
+    JournalLook look = LookAtJournal(journal);
+    if (look == kJournalAbsent) return kJournalNone;
+    if (look == kJournalUnreadable) return kJournalKept;
+
+    // The engine plays a journal back only into a file it may write, and
+    // only from a journal it may write.
+    DWORD attributes = GetFileAttributesW(path);
+    ClearReadOnly(path, attributes);
+    ClearReadOnly(journal, GetFileAttributesW(journal));
+    char name[kPathChars * 3];
+    sqlite3 *db = NULL;
+    if (EngineFileName(path, name) && sqlite3_open_v2(name, &db, SQLITE_OPEN_READWRITE, NULL) == SQLITE_OK) {
+        // Any read takes the engine's shared lock, and with it the rollback;
+        // its result is for the checks that follow to judge.
+        sqlite3_exec(db, "PRAGMA schema_version", NULL, NULL, NULL);
+    }
+    sqlite3_close(db);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path, attributes);
+    return LookAtJournal(journal) == kJournalAbsent ? kJournalRolledBack : kJournalKept;
 }
 
 int CheckBookConnection(sqlite3 *db, const BookFile &book, char *detail, size_t detailBytes) {
@@ -278,6 +341,12 @@ int PrepareBookFile(const BookFile &book, WCHAR *setAside, size_t setAsideChars)
     if (setAsideChars > 0) setAside[0] = 0;
     DWORD attributes = GetFileAttributesW(book.path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return kBookMissing;
+
+    // A book killed in its commit is whole once the engine has played its
+    // journal back; before that its header and length say nothing. A
+    // journal that could not be played back leaves the book for the usual
+    // road, whose engine tries again.
+    if (RollBackHotJournal(book.path) == kJournalKept) return kBookReady;
 
     // A file that cannot be read is no proof of damage (a lock, a read
     // error): it is left for the usual road.

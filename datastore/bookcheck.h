@@ -30,6 +30,8 @@ enum BookState {
 // Checks book before start-up opens it, and acts on what it finds:
 //
 //   - no file: kBookMissing;
+//   - a hot journal beside the book is played back first
+//     (RollBackHotJournal); one that cannot be: kBookReady, untouched;
 //   - a file of zero bytes holds nothing: it is deleted (its read-only
 //     attribute cleared first) and kBookMissing returned;
 //   - a file that the engine cannot use as this book is damaged: its header
@@ -40,7 +42,8 @@ enum BookState {
 //     (" (2)" and so on before ".db" when that name is taken) with its
 //     journal beside it, its bytes untouched; the new path goes to setAside
 //     (setAsideChars) and kBookSetAside is returned, or kBookStuck when it
-//     cannot be moved;
+//     cannot be moved, or its journal cannot go with it (the book then
+//     keeps its own name);
 //   - anything else, a file that cannot be read or a check that fails for
 //     a reason other than damage (a lock, a read error) included:
 //     kBookReady, and the usual road takes it as before.
@@ -53,6 +56,22 @@ int PrepareBookFile(const BookFile &book, WCHAR *setAside, size_t setAsideChars)
 template <size_t N> inline int PrepareBookFile(const BookFile &book, WCHAR (&setAside)[N]) {
     return PrepareBookFile(book, setAside, N);
 }
+
+enum JournalState {
+    kJournalNone = 0,        // no journal that plays anything back
+    kJournalRolledBack = 1,  // a hot journal was played back, and it is gone
+    kJournalKept = 2,        // a journal is there that could not be read or played back
+};
+
+// Lets the engine roll a hot journal beside the database at path back into
+// it before anything reads the file itself. A book or data file killed in
+// its commit is shorter than its header says, or holds half of the new
+// pages, until then. When "<path>-journal" begins with the journal header,
+// path is opened for writing (its read-only attribute, and the journal's,
+// cleared for the while; the file's put back) and read, which plays the
+// journal back and deletes it. The result is one of JournalState; what the
+// file holds afterwards is for the checks to judge.
+int RollBackHotJournal(const WCHAR *path);
 
 // Returns SQLITE_OK when the book on db passes the start-up check
 // (quick_check, then the settings table and VLS as book asks), or the

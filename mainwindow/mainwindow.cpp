@@ -111,8 +111,9 @@ bool StopDamagedData(const char *detail) {
     return false;
 }
 
-// The data file is checked as far as a search needs it: its header before
-// anything touches it, then its schema, its lookup index and a lookup.
+// The data file is checked as far as a search needs it: a hot journal
+// beside it played back, then its header, its schema, its lookup index and
+// a lookup.
 bool OpenDataDatabase(HWND window) {
     if (!FileExists(DataDbPath)) {
         WCHAR text[kTextChars];
@@ -121,7 +122,11 @@ bool OpenDataDatabase(HWND window) {
         return StopStartUp(window, text, UseEnglish ? L"Error" : L"Masaalah", MB_ICONHAND);
     }
     char detail[kTextChars];
-    if (IsDamagedFileCode(CheckDataFileHeader(DataDbPath, detail, sizeof detail))) return StopDamagedData(detail);
+    // A journal that could not be played back leaves the header unjudged:
+    // the engine's own open meets it.
+    bool judged = RollBackHotJournal(DataDbPath) != kJournalKept;
+    if (judged && IsDamagedFileCode(CheckDataFileHeader(DataDbPath, detail, sizeof detail)))
+        return StopDamagedData(detail);
     DWORD attributes = GetFileAttributesW(DataDbPath);
     ClearReadOnlyAttribute(DataDbPath);
     OpenBook(DataDbPath, &DataDb);

@@ -44,6 +44,18 @@ const char kClosingLine[] =
 // The temporary name of a new copy: beside the file it replaces.
 const char kNewCopySuffix[] = ".new";
 
+// The database engine's own files beside a database: its rollback journal,
+// and the write-ahead log and its index that a newer engine may leave. One
+// left by an interrupted write would be played back into a new copy of the
+// database, mixing the old file's pages into it.
+const char *const kEngineFileSuffixes[] = {"-journal", "-wal", "-shm"};
+enum { kEngineFileCount = sizeof kEngineFileSuffixes / sizeof kEngineFileSuffixes[0] };
+// Their names while the new copy is made: beside them.
+const char kEngineAsideSuffix[] = ".old";
+
+// The first entry of the copy list, the data file, is a database.
+const int kDataCopy = 1;
+
 // How long a replace is retried while the old file is still held, for
 // example by a program that has just been stopped.
 const int kReplaceAttempts = 10;
@@ -106,6 +118,23 @@ bool MoveOverDestination(const char *temporary, const char *destination) {
     return false;
 }
 
+// The name of the engine's file i beside database, and its name while it is
+// set aside.
+bool EngineFileNames(const char *database, int i, char *file, char *aside, size_t bytes) {
+    return SUCCEEDED(StringCchPrintfA(file, bytes, "%hs%hs", database, kEngineFileSuffixes[i])) &&
+           SUCCEEDED(StringCchPrintfA(aside, bytes, "%hs%hs%hs", database, kEngineFileSuffixes[i],
+                                      kEngineAsideSuffix));
+}
+
+// Puts the engine's files that moved[] marks back beside database.
+void PutEngineFilesBack(const char *database, const bool *moved) {
+    for (int i = 0; i < kEngineFileCount; i++) {
+        char file[kSetupTextBytes], aside[kSetupTextBytes];
+        if (moved[i] && EngineFileNames(database, i, file, aside, sizeof file))
+            MoveFileExA(aside, file, MOVEFILE_WRITE_THROUGH);
+    }
+}
+
 // Copies file n (1 to 3) of the copy list and returns its result text.
 const char *CopyOneFile(int n, int pre2000) {
     const char *name = CopyList[n - 1];
@@ -115,7 +144,9 @@ const char *CopyOneFile(int n, int pre2000) {
         return kMissingText;
     }
     const char *destination = DesktopPathOf(name, pre2000);
-    if (destination != NULL && ReplaceWithNewCopy(source, destination, pre2000)) {
+    bool replaced = destination != NULL && (n == kDataCopy ? ReplaceDatabaseWithNewCopy(source, destination, pre2000)
+                                                           : ReplaceWithNewCopy(source, destination, pre2000));
+    if (replaced) {
         CopyStatus[n - 1] = 1;
         return kDoneText;
     }
@@ -168,6 +199,37 @@ bool ReplaceWithNewCopy(const char *source, const char *destination, int pre2000
     ClearReadOnly(temporary);
     DeleteFileA(temporary);
     return false;
+}
+
+bool ReplaceDatabaseWithNewCopy(const char *source, const char *destination, int pre2000) {
+    bool moved[kEngineFileCount] = {false};
+    for (int i = 0; i < kEngineFileCount; i++) {
+        char file[kSetupTextBytes], aside[kSetupTextBytes];
+        bool named = EngineFileNames(destination, i, file, aside, sizeof file);
+        if (named) {
+            // One set aside by an interrupted run belongs to no file that
+            // can still be known.
+            ClearReadOnly(aside);
+            DeleteFileA(aside);
+        }
+        if (named && GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) continue;
+        if (named) ClearReadOnly(file);
+        if (!named || !MoveFileExA(file, aside, MOVEFILE_WRITE_THROUGH)) {
+            PutEngineFilesBack(destination, moved);
+            return false;
+        }
+        moved[i] = true;
+    }
+    if (!ReplaceWithNewCopy(source, destination, pre2000)) {
+        // The old file is kept, and with it what its journal holds.
+        PutEngineFilesBack(destination, moved);
+        return false;
+    }
+    for (int i = 0; i < kEngineFileCount; i++) {
+        char file[kSetupTextBytes], aside[kSetupTextBytes];
+        if (moved[i] && EngineFileNames(destination, i, file, aside, sizeof file)) DeleteFileA(aside);
+    }
+    return true;
 }
 
 void CopyFilesToDesktop(void) {

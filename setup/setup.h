@@ -85,6 +85,12 @@ int CopyProgressPercent(LONGLONG transferred, LONGLONG totalSize);
 // true when destination now holds the new copy; on false destination is
 // as it was and the temporary copy is removed.
 bool ReplaceWithNewCopy(const char *source, const char *destination, int pre2000);
+// ReplaceWithNewCopy for a database: the engine's files beside destination
+// ("-journal", "-wal", "-shm"), which its next open would play back into
+// the new copy, are moved to "<name>.old" first, and deleted once the new
+// copy is in place. When one cannot be moved, or the copy fails, those moved
+// go back and false is returned, with destination as it was.
+bool ReplaceDatabaseWithNewCopy(const char *source, const char *destination, int pre2000);
 
 // ---- processes.cpp ------------------------------------------------------------
 // The program names that a run stops first.

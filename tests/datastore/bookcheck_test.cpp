@@ -106,6 +106,30 @@ TEST_F(BookCheck, SetAsideNamesNeverReplaceAFile) {
     EXPECT_FALSE(testsupport::FileExists(diary_));
 }
 
+// A damaged book whose journal cannot go with it (held open by another
+// program) is not set aside: apart from its journal it could never be
+// brought back. It keeps its name, and start-up takes it as stuck.
+TEST_F(BookCheck, ABookWhoseJournalCannotMoveStaysWhereItIs) {
+    const std::vector<unsigned char> damaged(3000, 0x5A), journal(700, 0x11);
+    ASSERT_TRUE(testsupport::WriteFileBytes(diary_, damaged));
+    ASSERT_TRUE(testsupport::WriteFileBytes(diary_ + L"-journal", journal));
+    HANDLE held = CreateFileW((diary_ + L"-journal").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    WCHAR aside[256];
+    EXPECT_EQ(PrepareBookFile(Diary(), aside), kBookStuck);
+    EXPECT_EQ(aside[0], 0);
+    CloseHandle(held);
+    EXPECT_TRUE(Bytes(diary_) == damaged);
+    EXPECT_TRUE(Bytes(diary_ + L"-journal") == journal);
+    EXPECT_TRUE(testsupport::MatchingFiles(dir_.File(L"Diary - DAMAGED *")).empty());
+
+    // Free again, the two go aside together.
+    EXPECT_EQ(PrepareBookFile(Diary(), aside), kBookSetAside);
+    EXPECT_TRUE(Bytes(aside) == damaged);
+    EXPECT_TRUE(Bytes(std::wstring(aside) + L"-journal") == journal);
+}
+
 // What a search needs of the data file, table by table; the checks never
 // write to it.
 TEST_F(BookCheck, DataFileChecksFindWhatASearchNeeds) {
@@ -149,6 +173,102 @@ TEST_F(BookCheck, DataFileChecksFindWhatASearchNeeds) {
     EXPECT_STREQ(detail, "file is shorter than its header says");
     std::wstring fixtures = testsupport::HostFolderFromEnv("KORVANE_FIXTURES");
     EXPECT_EQ(CheckDataFileHeader((fixtures + L"standard-other.db").c_str(), detail, sizeof detail), SQLITE_NOTADB);
+}
+
+// A book or data file killed at every point of a commit that grows it, as
+// the engine leaves it (a hot journal beside a file that may be shorter
+// than its new header says): start-up's checks bring it back whole, with
+// nothing set aside, every committed row there and the commit wholly done
+// or not at all.
+TEST_F(BookCheck, AKillAtAnyPointOfACommitLeavesTheFileWhole) {
+    enum Kind { kDiary, kRemark, kData };
+    struct Case {
+        const char *name;
+        Kind kind;
+        const char *commit;  // the transaction killed
+        const char *rows;    // what must come back
+    } cases[] = {
+        {"diary", kDiary,
+         "PRAGMA journal_mode = PERSIST; BEGIN; INSERT INTO VLS SELECT * FROM VLS; "
+         "UPDATE PRS SET C2 = 'x' WHERE C1 = 'LOC'; COMMIT",
+         "SELECT count(*) || ':' || group_concat(C1 || C3, ',') FROM (SELECT C1, C3 FROM VLS ORDER BY rowid)"},
+        {"remark book", kRemark, "BEGIN; INSERT INTO VLS(C1, C2) SELECT C1 || 'X', C2 FROM VLS; COMMIT",
+         "SELECT count(*) || ':' || group_concat(C1, ',') FROM (SELECT C1 FROM VLS ORDER BY rowid)"},
+        {"data file", kData, "BEGIN; INSERT INTO VLD SELECT * FROM VLD; COMMIT",
+         "SELECT count(*) || ':' || group_concat(C1, ',') FROM (SELECT C1 FROM VLD ORDER BY rowid)"},
+        {"data file, as an update writes it", kData,
+         "PRAGMA synchronous = OFF; PRAGMA locking_mode = EXCLUSIVE; BEGIN; UPDATE VLD SET C2 = C2 || 'X'; "
+         "INSERT INTO VLD SELECT * FROM VLD; COMMIT",
+         "SELECT count(*) || ':' || group_concat(C1 || C2, ',') FROM (SELECT C1, C2 FROM VLD ORDER BY rowid)"},
+    };
+    std::wstring pristine = dir_.File(L"pristine.db"), live = dir_.File(L"live.db"),
+                 crashed = dir_.File(L"crashed.db");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        int made = c.kind == kDiary    ? datatool::MakeDiaryFile(pristine.c_str(), 15, 300, false, {}, &error)
+                   : c.kind == kRemark ? datatool::MakeRemarkFile(pristine.c_str(), 1002, 300, {}, &error)
+                                       : datatool::MakeDataFile(pristine.c_str(), 300, 5, &error);
+        ASSERT_EQ(made, 0) << error;
+        DeleteFileW((pristine + L"-journal").c_str());
+        std::string before, after;
+        {
+            CheckDb db(pristine);
+            before = db.One(c.rows);
+        }
+        // The commit's kill points: one before each change to the file or
+        // its journal.
+        auto commitOnce = [&](int killAt) {
+            DeleteFileW((live + L"-journal").c_str());
+            EXPECT_TRUE(testsupport::CopyOneFile(pristine, live));
+            testsupport::CrashCopy crash(live, killAt, crashed);
+            EXPECT_TRUE(crash.installed());
+            {
+                CheckDb db(live);
+                EXPECT_EQ(db.Exec(c.commit), SQLITE_OK) << db.message();
+                if (killAt == 0) after = db.One(c.rows);
+            }
+            EXPECT_EQ(crash.copied(), killAt > 0);
+            return crash.changes();
+        };
+        const int points = commitOnce(0);
+        ASSERT_GT(points, 10);
+        ASSERT_NE(before, after);
+
+        int cut = 0;  // points where the file was shorter than its header said
+        for (int at = 1; at <= points; at++) {
+            SCOPED_TRACE("killed before change " + std::to_string(at) + " of " + std::to_string(points));
+            commitOnce(at);
+            std::vector<unsigned char> bytes = Bytes(crashed);
+            ASSERT_GE(bytes.size(), 100u);
+            size_t page = ((size_t)bytes[16] << 8) | bytes[17];
+            size_t pages = ((size_t)bytes[28] << 24) | ((size_t)bytes[29] << 16) | ((size_t)bytes[30] << 8) | bytes[31];
+            if (bytes.size() < page * pages && testsupport::FileExists(crashed + L"-journal")) cut++;
+
+            char detail[256] = "";
+            if (c.kind == kData) {
+                EXPECT_NE(RollBackHotJournal(crashed.c_str()), (int)kJournalKept);
+                EXPECT_EQ(CheckDataFileHeader(crashed.c_str(), detail, sizeof detail), SQLITE_OK) << detail;
+                CheckDb db(crashed);
+                EXPECT_EQ(CheckDataConnection(db.handle(), detail, sizeof detail), SQLITE_OK) << detail;
+            } else {
+                const BookFile book = {crashed.c_str(), L"crashed - DAMAGED", "PRS", true, true};
+                WCHAR aside[256];
+                EXPECT_EQ(PrepareBookFile(book, aside), kBookReady) << testsupport::Utf8(aside);
+                EXPECT_TRUE(testsupport::MatchingFiles(dir_.File(L"crashed - DAMAGED *")).empty());
+            }
+            CheckDb db(crashed);
+            EXPECT_EQ(db.One("PRAGMA integrity_check"), "ok");
+            std::string rows = db.One(c.rows);
+            EXPECT_TRUE(rows == before || rows == after) << "the commit wholly done or not at all";
+            if (HasFailure()) break;
+        }
+        EXPECT_GT(cut, 0) << "some kill points leave a file shorter than its header says";
+        for (const std::wstring &path : {pristine, live, crashed}) {
+            DeleteFileW(path.c_str());
+            DeleteFileW((path + L"-journal").c_str());
+        }
+    }
 }
 
 }  // namespace

@@ -15,7 +15,10 @@
 #include <deque>
 #include <vector>
 
+#include "cipher.h"
+#include "datatool.h"
 #include "driver.h"
+#include "md5.h"
 #include "testsupport.h"
 
 namespace {
@@ -202,6 +205,7 @@ class Setup : public testing::Test {
         std::vector<std::wstring> names(std::begin(kCopied), std::end(kCopied));
         names.insert(names.end(), std::begin(kLeftovers), std::end(kLeftovers));
         names.push_back(L"Catatan.txt");
+        names.push_back(std::wstring(kData) + L"-journal");
         for (const std::wstring &name : names) {
             std::wstring path = desktop + name;
             if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
@@ -414,6 +418,57 @@ TEST_F(Setup, LeftoversGoOtherDesktopFilesStay) {
         EXPECT_FALSE(testsupport::FileExists(desktop_ + name)) << testsupport::Utf8(name);
     EXPECT_TRUE(FileBytes(desktop_ + L"Catatan.txt") == note);
     for (int n = 1; n <= 3; n++) EXPECT_EQ(Line(window, n), DoneText(n, kCopied[n - 1]));
+}
+
+// The data file on the desktop was left by an online update killed in its
+// commit, its journal beside it; a fresh data file from the pen drive is
+// copied over it. The journal belongs to the old file: had it stayed, the
+// first open would play the old file's pages into the new copy. Every
+// wanted plate of the new copy is found.
+TEST_F(Setup, AStaleDataJournalDoesNotReachTheNewCopy) {
+    KeyCipherContexts();
+    std::string error;
+    std::wstring old = desktop_ + kData, fresh = drive_ + kData;
+    ASSERT_EQ(datatool::MakeDataFile(old.c_str(), 2000, 1, &error), 0) << error;
+    // The update's commit, with the update's pragmas, killed half way
+    // through its changes.
+    const char kUpdate[] =
+        "PRAGMA synchronous = OFF; PRAGMA locking_mode = EXCLUSIVE; "
+        "BEGIN; UPDATE VLD SET C2 = C2 || 'X'; INSERT INTO VLD SELECT * FROM VLD; COMMIT";
+    std::wstring live = drive_ + L"old-live.db";
+    auto commitOnce = [&](int killAt) {
+        DeleteFileW((live + L"-journal").c_str());
+        EXPECT_TRUE(testsupport::CopyOneFile(old, live));
+        testsupport::CrashCopy crash(live, killAt, old);
+        {
+            testsupport::CheckDb db(live);
+            EXPECT_EQ(db.Exec(kUpdate), SQLITE_OK) << db.message();
+        }
+        return crash.changes();
+    };
+    commitOnce(commitOnce(0) / 2);
+    ASSERT_TRUE(testsupport::FileExists(old + L"-journal"));
+    const uint32_t kFresh = 3000;
+    ASSERT_EQ(datatool::MakeDataFile(fresh.c_str(), kFresh, 2, &error), 0) << error;
+    PutOnPenDrive(kProgram, Pattern(1000, 1));
+    PutOnPenDrive(kGuide, Pattern(1000, 2));
+
+    HWND window = StartSetup();
+    ASSERT_NE(window, (HWND)NULL);
+    ASSERT_TRUE(RunCopy(window));
+    EXPECT_EQ(Line(window, 1), DoneText(1, kData));
+    EXPECT_FALSE(testsupport::FileExists(old + L"-journal"));
+
+    testsupport::CheckDb db(old);
+    ASSERT_TRUE(db.ok());
+    int missing = 0;
+    for (uint32_t i = 0; i < kFresh; i++) {
+        char key[kMd5HexBytes];
+        VehicleLookupKey(datatool::SyntheticVehicle(2, i).plate.c_str(), key);
+        if (db.One(std::string("SELECT count(*) FROM VLD WHERE C1 = '") + key + "'") == "0") missing++;
+    }
+    EXPECT_EQ(missing, 0) << "wanted plates not found";
+    EXPECT_EQ(db.One("PRAGMA integrity_check"), "ok");
 }
 
 // From drive C, whatever the case of its letter, the program says it

@@ -191,4 +191,63 @@ TEST_F(ReplaceCopy, FailuresKeepTheOldFile) {
     EXPECT_EQ(Progress(), 0);
 }
 
+// A new copy of a database leaves none of the engine's files of the old one
+// beside it, whatever the run meets; a failed copy keeps the old file with
+// its journal.
+TEST_F(ReplaceCopy, ADatabaseLeavesNoEngineFileOfTheOldOneBehind) {
+    const char *const kSuffixes[] = {"-journal", "-wal", "-shm"};
+    struct Case {
+        const char *name;
+        bool present[3];   // -journal, -wal, -shm beside the old file
+        bool readOnly;     // the journal is read-only
+        bool staleAside;   // "-journal.old" of an interrupted run lies there
+        bool sourceGone;   // the copy fails
+        bool held;         // the journal is held open by another program
+        bool replaced;
+    } cases[] = {
+        {"no journal", {false, false, false}, false, false, false, false, true},
+        {"a journal", {true, false, false}, false, false, false, false, true},
+        {"all three", {true, true, true}, false, false, false, false, true},
+        {"a read-only journal", {true, false, false}, true, false, false, false, true},
+        {"an interrupted run's", {true, false, false}, false, true, false, false, true},
+        {"the copy fails", {true, true, false}, false, false, true, false, false},
+        {"the journal is held", {true, false, false}, false, false, false, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(source_.c_str());
+        if (!c.sourceGone) Write(source_, "new data");
+        Write(target_, "old data");
+        for (int i = 0; i < 3; i++) {
+            std::string file = target_ + kSuffixes[i];
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(file.c_str());
+            if (c.present[i]) {
+                Write(file, std::string("old ") + kSuffixes[i]);
+            }
+        }
+        if (c.staleAside) Write(target_ + "-journal.old", "older still");
+        if (c.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA((target_ + "-journal").c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (c.held) {
+            held = CreateFileA((target_ + "-journal").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        }
+
+        EXPECT_EQ(ReplaceDatabaseWithNewCopy(source_.c_str(), target_.c_str(), 0), c.replaced);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        EXPECT_EQ(Read(target_), c.replaced ? "new data" : "old data");
+        for (int i = 0; i < 3; i++) {
+            std::string file = target_ + kSuffixes[i];
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            EXPECT_EQ(Read(file), c.present[i] && !c.replaced ? std::string("old ") + kSuffixes[i] : "(missing)")
+                << kSuffixes[i];
+            EXPECT_EQ(Read(file + ".old"), "(missing)") << kSuffixes[i];
+        }
+    }
+}
+
 }  // namespace

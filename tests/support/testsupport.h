@@ -79,6 +79,34 @@ bool FileExists(const std::wstring &path);
 // last part may hold "*" and "?".
 std::vector<std::wstring> MatchingFiles(const std::wstring &pattern);
 
+// The files that a writer killed at one point of its commit leaves: while
+// it lives, a file layer over the engine's own is the default, and it
+// counts the changes (writes, truncations, the journal's deletion) that the
+// connections opened meanwhile make to their databases and journals. Just
+// before change number at (from 1) it copies path and path-journal, as they
+// lie on the disk, to to and to-journal (a journal that is not there is not
+// there in the copy). A first run with at = 0 copies nothing and counts the
+// points a writer can be killed at. One at a time; every connection opened
+// under it must be closed before it goes.
+class CrashCopy {
+  public:
+    CrashCopy(const std::wstring &path, int at, const std::wstring &to);
+    ~CrashCopy();
+    CrashCopy(const CrashCopy &) = delete;
+    CrashCopy &operator=(const CrashCopy &) = delete;
+    bool installed() const { return installed_; }
+    int changes() const { return changes_; }  // changes seen so far
+    bool copied() const { return copied_; }
+    void BeforeChange();  // the layer's hook
+
+  private:
+    std::wstring path_, to_;
+    int at_;
+    int changes_ = 0;
+    bool copied_ = false;
+    bool installed_ = false;
+};
+
 // UTF-8 text of a wide text, for engine calls and messages.
 std::string Utf8(const std::wstring &text);
 
