@@ -15,6 +15,7 @@
 
 CopyFileFn BookCopyHook;
 MoveFileFn BookMoveHook;
+FlushFileFn BookFlushHook;
 StatementFaultFn JobStatementHook;
 PauseFn JobPauseHook;
 ShellOpenFn ShellOpenHook;
@@ -49,6 +50,15 @@ bool BackUpBook(HWND window, const WCHAR *source, void (*clockName)(WCHAR *, int
 void CloseConnection(sqlite3 **db) {
     if (*db != NULL) sqlite3_close_v2(*db);
     *db = NULL;
+}
+
+// True when the first column of countSql's first row on db is expected.
+bool CountIs(sqlite3 *db, const char *countSql, long long expected) {
+    sqlite3_stmt *stmt = NULL;
+    bool ok = sqlite3_prepare_v2(db, countSql, -1, &stmt, NULL) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW &&
+              sqlite3_column_int64(stmt, 0) == expected;
+    sqlite3_finalize(stmt);
+    return ok;
 }
 
 }  // namespace
@@ -216,20 +226,28 @@ bool VerifyBookFile(const WCHAR *path, const char *countSql, long long expectedC
     }
     sqlite3_finalize(stmt);
     stmt = NULL;
-    if (ok) {
-        ok = sqlite3_prepare_v2(db, countSql, -1, &stmt, NULL) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW &&
-             sqlite3_column_int64(stmt, 0) == expectedCount;
-        sqlite3_finalize(stmt);
-    }
+    ok = ok && CountIs(db, countSql, expectedCount);
     sqlite3_close(db);
     return ok;
 }
 
-bool ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *newPath, const char *countSql,
-                     long long expectedCount) {
-    if (!VerifyBookFile(newPath, countSql, expectedCount)) {
+bool FlushBookFile(const WCHAR *path) {
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = (BookFlushHook != NULL ? BookFlushHook(file) : FlushFileBuffers(file)) != FALSE;
+    CloseHandle(file);
+    return ok;
+}
+
+BookReplace ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *newPath, const char *countSql,
+                            long long expectedCount) {
+    if (db == &DiaryDb) ForgetLastSearchRows();
+    // A copy that the system still holds only in its cache is no complete
+    // copy: a power cut after the move would leave a book without its pages.
+    if (!VerifyBookFile(newPath, countSql, expectedCount) || !FlushBookFile(newPath)) {
         DeleteFileW(newPath);
-        return false;
+        if (*db == NULL) OpenBookConnection(db, bookPath);
+        return kBookKept;
     }
     CloseConnection(db);
     DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
@@ -237,5 +255,22 @@ bool ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *newPath, 
                                        : MoveFileExW(newPath, bookPath, flags)) != FALSE;
     if (!moved) DeleteFileW(newPath);
     OpenBookConnection(db, bookPath);
-    return moved && *db != NULL;
+    if (!moved) return kBookKept;
+    // A connection that opens but cannot read the new book is no use to
+    // anyone: it goes, and the users of *db see that the book is not open.
+    if (*db != NULL && !CountIs(*db, countSql, expectedCount)) CloseConnection(db);
+    return *db != NULL ? kBookReplaced : kBookReplacedNotOpen;
+}
+
+void ShowDiaryNotReopened(HWND window) {
+    ShowJobFailure(window,
+                   L"The new diary has replaced your diary, but it could not be opened again. Please close "
+                   L"Korvane and start it again.",
+                   L"Diary baru sudah menggantikan diary anda, tetapi ia tidak dapat dibuka semula. Sila tutup "
+                   L"Korvane dan mulakan semula.");
+}
+
+int CompactDiary(void) {
+    ForgetLastSearchRows();
+    return RunJobStatementQuietly(DiaryDb, L"VACUUM;");
 }

@@ -27,6 +27,7 @@
 // ---- Test seams: null means the real call -------------------------------------
 typedef BOOL (*CopyFileFn)(const WCHAR *from, const WCHAR *to, BOOL failIfExists);
 typedef BOOL (*MoveFileFn)(const WCHAR *from, const WCHAR *to, DWORD flags);
+typedef BOOL (*FlushFileFn)(HANDLE file);
 typedef int (*StatementFaultFn)(const WCHAR *statement);  // SQLITE_OK lets the statement run
 typedef void (*PauseFn)(DWORD milliseconds);
 typedef HINSTANCE (*ShellOpenFn)(HWND owner, const WCHAR *verb, const WCHAR *file, const WCHAR *parameters,
@@ -34,6 +35,7 @@ typedef HINSTANCE (*ShellOpenFn)(HWND owner, const WCHAR *verb, const WCHAR *fil
 typedef void (*BackupNameFn)(WCHAR *buf, int count);
 extern CopyFileFn BookCopyHook;            // the copy of a checked backup
 extern MoveFileFn BookMoveHook;            // the move that replaces a book
+extern FlushFileFn BookFlushHook;          // the flush of a new book file before its move
 extern StatementFaultFn JobStatementHook;  // asked before each statement of a job runs
 extern PauseFn JobPauseHook;               // the pauses of the jobs
 extern ShellOpenFn ShellOpenHook;          // the shell's "open" of the print-out
@@ -129,15 +131,40 @@ void ShowJobFailure(HWND window, const WCHAR *english, const WCHAR *malay);
 // *db is NULL unless it opened.
 int OpenBookConnection(sqlite3 **db, const WCHAR *path);
 
+// What ReplaceBookFile did.
+enum BookReplace {
+    kBookKept = 0,         // the old book is in place; *db is open on it again, or NULL when it would not open
+    kBookReplaced,         // newPath is the book now and *db is open on it
+    kBookReplacedNotOpen,  // newPath is the book now, but *db could not be opened on it and is NULL
+};
+
 // Replaces the book at bookPath, whose connection is *db, with the complete
 // file newPath. newPath must open, pass "PRAGMA integrity_check" and give
-// expectedCount as the first column of countSql; only then is *db closed
-// and newPath moved over bookPath in one step (MoveFileExW with
-// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH), and *db reopened on
-// bookPath. On any failure the old book stays in place, *db is open on it
-// again, and newPath is deleted. Returns true when the book was replaced.
-bool ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *newPath, const char *countSql,
-                     long long expectedCount);
+// expectedCount as the first column of countSql, and its bytes must reach
+// the disk (FlushFileBuffers); only then is *db closed and newPath moved
+// over bookPath in one step (MoveFileExW with MOVEFILE_REPLACE_EXISTING |
+// MOVEFILE_WRITE_THROUGH), and *db reopened on bookPath. On a failure
+// before the move the old book stays in place, *db is opened on it again,
+// and newPath is deleted. A replace of the diary makes the main window
+// forget the rows of its last search (the rowids are not the same rows
+// any more). Shows nothing; the caller tells the agent which of the three
+// came about.
+BookReplace ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *newPath, const char *countSql,
+                            long long expectedCount);
+
+// Shows over window that the diary's file was replaced but could not be
+// opened again: the agent is to close the program and start it again.
+void ShowDiaryNotReopened(HWND window);
+
+// Writes what the system still holds of the file at path through to the
+// disk (BookFlushHook, else FlushFileBuffers). Returns false when it could
+// not be opened for writing or the flush failed.
+bool FlushBookFile(const WCHAR *path);
+
+// VACUUM on the diary with the job's fault seam; returns the engine's code
+// and shows nothing. VACUUM may give the rows new rowids, so the main
+// window forgets the rows of its last search.
+int CompactDiary(void);
 
 // Checks a finished book file as ReplaceBookFile does, without moving it.
 bool VerifyBookFile(const WCHAR *path, const char *countSql, long long expectedCount);

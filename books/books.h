@@ -272,8 +272,10 @@ bool ImportDiary(void);
 bool ImportRemark(void);
 // Puts a complete copy of the diary file chosen (not the own diary) in the
 // place of the own diary, after a checked backup of the own diary; then
-// DiaryPassword := ImportFilePassword. On any failure the own diary stays,
-// open, and DiaryPassword is unchanged. Returns true when replaced.
+// DiaryPassword := ImportFilePassword. On any failure before the copy is
+// in place the own diary stays, open, and DiaryPassword is unchanged.
+// Returns true when replaced; a copy in place that will not open again is
+// said over the dialog (DiaryDb stays NULL, the password is the copy's).
 bool RestoreBackUpDiary(const WCHAR *chosen);
 
 // deleteolddiary.cpp

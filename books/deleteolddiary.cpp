@@ -193,7 +193,7 @@ bool DeleteRowsBefore(HWND dialog, int year, int month, int day) {
     if (!BackUpDiaryBook(dialog)) return false;
     BookJob job(&DiaryDb, dialog);
     if (!(job.Begin() && job.Run(statement) && job.Commit())) return false;
-    RunJobStatementQuietly(DiaryDb, L"VACUUM;");  // only compacts; the deletion stands either way
+    CompactDiary();  // only compacts; the deletion stands either way
     return true;
 }
 

@@ -67,7 +67,7 @@ bool RunDiaryJob(HWND dialog, const WCHAR *const *statements, int count, bool co
     bool done = job.Begin();
     for (int i = 0; done && i < count; i++) done = job.Run(statements[i]);
     if (!(done && job.Commit())) return false;
-    if (compact) RunJobStatementQuietly(DiaryDb, L"VACUUM;");  // only compacts; the change stands either way
+    if (compact) CompactDiary();  // only compacts; the change stands either way
     return true;
 }
 

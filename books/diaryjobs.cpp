@@ -6,8 +6,10 @@
 // before it holds a checked backup, and neither leaves it short at any
 // moment: CleanUp swaps the table's rows inside one transaction on the
 // diary, Update Diary builds a complete new diary file and lets it replace
-// the old one only once it is verified. On any failure the old diary stays
-// as it was, open, and the temporary file is removed.
+// the old one only once it is verified and on the disk. On any failure
+// before that the old diary stays as it was, open, and the temporary file
+// is removed; a new diary that is in place but will not open again is said
+// as such, never as the old one.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -220,29 +222,23 @@ bool IndexAndCommitTempBook(JobFault *fault) {
     return ok;
 }
 
-// Writes the closed temporary diary's file through to the disk: its
-// connection ran without syncs, and it is about to become the diary.
-bool FlushTempBook(JobFault *fault) {
-    HANDLE file = CreateFileW(TempDiaryDbPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    bool ok = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return ok || fault->Set(SQLITE_IOERR, "the temporary diary cannot be written to the disk");
-}
-
 // Puts the finished temporary diary in the diary's place (ReplaceBookFile:
-// checked, in one step), and checks the diary reopened on it: rows rows in
-// VLS and settings rows in PRS.
-bool SwapInTempBook(long long rows, long long settings, JobFault *fault) {
+// checked, written through to the disk, moved in one step; its connection
+// ran without syncs), and checks the diary reopened on it: rows rows in VLS
+// and settings rows in PRS. *replaced tells whether the file is the diary
+// now, also when the failure came after the move.
+bool SwapInTempBook(long long rows, long long settings, bool *replaced, JobFault *fault) {
     CloseTempBook();
-    if (!FlushTempBook(fault)) return false;
-    if (!ReplaceBookFile(&DiaryDb, DiaryDbPath, TempDiaryDbPath, "select count(*) from VLS", rows)) {
+    BookReplace result = ReplaceBookFile(&DiaryDb, DiaryDbPath, TempDiaryDbPath, "select count(*) from VLS", rows);
+    *replaced = result != kBookKept;
+    if (result == kBookKept) {
         if (DiaryDb == NULL) OpenBookConnection(&DiaryDb, DiaryDbPath);
         return fault->Set(SQLITE_CANTOPEN, "the new diary could not replace the old one");
     }
-    if (DiaryDb == NULL || CountOf(DiaryDb, "select count(*) from VLS") != rows ||
-        CountOf(DiaryDb, "select count(*) from PRS") != settings) {
+    if (result == kBookReplacedNotOpen || CountOf(DiaryDb, "select count(*) from PRS") != settings) {
         // The new diary is in place but does not read back: the backup holds the old one.
+        if (DiaryDb != NULL) sqlite3_close_v2(DiaryDb);
+        DiaryDb = NULL;
         return fault->Set(SQLITE_CANTOPEN, "the new diary cannot be read back");
     }
     return true;
@@ -453,7 +449,7 @@ bool CopyOtherTables(JobFault *fault) {
 
 // Phase two and three: the file gets the diary's other tables, the rows
 // (rows of them) their indexes; then it replaces the diary.
-bool FinishCleanedDiary(long long rows, JobFault *fault) {
+bool FinishCleanedDiary(long long rows, bool *replaced, JobFault *fault) {
     ShowJobStep(L"\r\nPlease wait. Phase Two is being done.", L"\r\nSila tunggu. Fasa Kedua sedang dijalankan.");
     if (!CopyOtherTables(fault) || !IndexAndCommitTempBook(fault)) return false;
     sqlite3_exec(TempDiaryDb, "DETACH DATABASE old", NULL, NULL, NULL);
@@ -462,7 +458,7 @@ bool FinishCleanedDiary(long long rows, JobFault *fault) {
         return fault->Set(SQLITE_CORRUPT, "the settings were not all copied");
     ShowJobStep(L"\r\nPlease wait. Phase Three, Compressing the diary file now.",
                 L"\r\nSila tunggu. Fasa Ketiga, Mengecilkan file diary sedang dijalankan.");
-    return SwapInTempBook(rows, settings, fault);
+    return SwapInTempBook(rows, settings, replaced, fault);
 }
 
 }  // namespace
@@ -486,14 +482,16 @@ void CleanUpDiaryDuplicates(int mode) {
     }
     long long m = 0;
     std::vector<long long> keep;
+    bool replaced = false;
     bool ok = CreateTempBook(false, &fault) && AttachDiary(&fault) && RunStep(TempDiaryDb, L"begin", &fault) &&
               DiaryHighestRowId(TempDiaryDb, "old.VLS", &m, &fault) && ChooseKeptRows(mode, m, &keep, &fault) &&
-              WriteKeptRows(keep, m, &fault) && FinishCleanedDiary((long long)keep.size(), &fault);
+              WriteKeptRows(keep, m, &fault) && FinishCleanedDiary((long long)keep.size(), &replaced, &fault);
     RemoveTempBook();
-    if (!ok) {
+    if (!ok && !replaced) {
         ShowCleanUpFailure(fault);
         return;
     }
+    if (!ok) ShowDiaryNotReopened(JobWindow());  // the cleaned diary is in place all the same
     ShowJobText(Pick(L"\r\nYour diary has been cleaned up.", L"\r\nDiary anda sudah dicuci."));
     ShowJobTitle(L"CleanUp Diary - Finished", L"Cuci Diary - Selesai");
 }
@@ -669,12 +667,14 @@ void UpdateDiaryFromData(void) {
     }
     if (ok && CountOf(TempDiaryDb, "select count(*) from PRS") != settings)
         ok = fault.Set(SQLITE_CORRUPT, "the settings were not all copied");
-    ok = ok && SwapInTempBook(n, settings, &fault);
+    bool replaced = false;
+    ok = ok && SwapInTempBook(n, settings, &replaced, &fault);
     RemoveTempBook();
-    if (!ok) {
+    if (!ok && !replaced) {
         ShowUpdateFailure(fault);
         return;
     }
+    if (!ok) ShowDiaryNotReopened(JobWindow());  // the updated diary is in place all the same
     WCHAR text[kTextChars];
     StringCchPrintfW(text, ARRAYSIZE(text),
                      Pick(L"\r\nYour diary has been updated.\r\nRow: %d of %d.",

@@ -203,6 +203,7 @@ bool ImportDiaryRows(HWND dialog, int *count) {
         return false;
     }
     if (!BackUpDiaryBook(dialog)) return false;
+    ForgetLastSearchRows();
 
     int last;
     int rc = ReadImportLastRowId(&last);
@@ -469,14 +470,18 @@ bool RestoreBackUpDiary(const WCHAR *chosenPath) {
     if (!BackUpDiaryBook(dialog)) return false;
 
     WCHAR copy[kPathChars];
-    if (FAILED(StringCchPrintfW(copy, ARRAYSIZE(copy), L"%ls.restore", DiaryDbPath)) ||
-        !CopyForRestore(chosen, copy) || !ReplaceBookFile(&DiaryDb, DiaryDbPath, copy, "select count(*) from VLS", rows)) {
+    BookReplace replaced = kBookKept;
+    if (SUCCEEDED(StringCchPrintfW(copy, ARRAYSIZE(copy), L"%ls.restore", DiaryDbPath)) && CopyForRestore(chosen, copy))
+        replaced = ReplaceBookFile(&DiaryDb, DiaryDbPath, copy, "select count(*) from VLS", rows);
+    if (replaced == kBookKept) {
         DeleteFileW(copy);
         if (DiaryDb == NULL) OpenBookConnection(&DiaryDb, DiaryDbPath);
         ShowJobFailure(dialog, L"The BackUp Diary could not be copied whole; your diary is as it was.",
                        L"Diary BackUp tidak dapat disalin sepenuhnya; diary anda kekal seperti asal.");
         return false;
     }
+    // The BackUp Diary is the diary now, with its own password.
     StringCchCopyW(DiaryPassword, ARRAYSIZE(DiaryPassword), ImportFilePassword);
+    if (replaced == kBookReplacedNotOpen) ShowDiaryNotReopened(dialog);
     return true;
 }

@@ -50,6 +50,16 @@ int BlankDiaryRowById(int rowId) {
     return ExecInTransaction(&DiaryDb, statement);
 }
 
+int BlankDiaryRowsOfPlate(long long first, long long last, const char *cipherPlate) {
+    WCHAR plate[kCipherFieldBytes], quoted[2 * kCipherFieldBytes];
+    AnsiToWide(cipherPlate, plate, ARRAYSIZE(plate));
+    SqlQuote(plate, quoted);
+    WCHAR statement[kStatementChars];
+    StringCchPrintfW(statement, ARRAYSIZE(statement), L"%lsWHERE rowid BETWEEN %lld AND %lld AND C3 = '%ls'",
+                     kBlankColumns, first, last, quoted);
+    return ExecInTransaction(&DiaryDb, statement);
+}
+
 int SetDiaryLocationRemark(int rowId, const WCHAR *location, const WCHAR *remark) {
     // Texts of a field each (at most kTextChars - 1 characters), quoted:
     // even two texts of apostrophes alone fit the statement.

@@ -20,6 +20,10 @@ int DeleteRemarkByPlate(const char *cipherPlate);
 int DeleteRemarkByRowId(int rowId);
 // DiaryDb: blanks the row with that rowid.
 int BlankDiaryRowById(int rowId);
+// DiaryDb: blanks the rows with rowids first..last whose C3 is
+// cipherPlate (a plate's LocalCipher field): a row of another plate that
+// has come to bear one of those rowids stays as it is.
+int BlankDiaryRowsOfPlate(long long first, long long last, const char *cipherPlate);
 // DiaryDb: C8 := location, C10 := remark of that row. Any text is stored
 // as it is, apostrophes included; each is cut to a field's 255 characters.
 int SetDiaryLocationRemark(int rowId, const WCHAR *location, const WCHAR *remark);

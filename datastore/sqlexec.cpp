@@ -25,9 +25,9 @@ int ImportLastRowId;
 int VehicleFound;
 int RemarkPresent;
 int RemarkToScreen = 1;
-int SelectAborted;
 int FoundBeepCount;
 int StatementFailureEnding;
+int DiaryLogFailure;
 
 namespace {
 
@@ -170,24 +170,23 @@ int InsertDiaryRow(int found, const char *plate, const char *date, const char *d
                             CurrentTimeStamp, found, plate, date, description, quotedFinancier,
                             arrears, quotedLocation, quotedVersion)
                       : STRSAFE_E_INSUFFICIENT_BUFFER;
-    if (FAILED(hr)) {
-        WCHAR head[64];
-        StringCchPrintfW(head, ARRAYSIZE(head), L"insert into VLS values ('%ls',%d,...)",
-                         CurrentTimeStamp, found);
-        ReportFailedStatement(head, "statement too long");
-        return SQLITE_TOOBIG;
+    int rc = SQLITE_TOOBIG;
+    if (SUCCEEDED(hr)) {
+        WCHAR statement[kStatementChars];
+        TextCopy(statement, StatementText);
+        const WCHAR *list[] = {statement};
+        // The journal stays on disk between searches, its header zeroed at
+        // each commit: a search's commit then neither creates nor deletes a
+        // file, and every commit is as safe against a power cut as before.
+        if (DiaryDb != NULL) sqlite3_exec(DiaryDb, "PRAGMA journal_mode = PERSIST", NULL, NULL, NULL);
+        rc = TryTransaction(DiaryDb, list, 1);
     }
-    WCHAR statement[kStatementChars];
-    TextCopy(statement, StatementText);
-    // The journal stays on disk between searches, its header zeroed at
-    // each commit: a search's commit then neither creates nor deletes a
-    // file, and every commit is as safe against a power cut as before.
-    if (DiaryDb != NULL) sqlite3_exec(DiaryDb, "PRAGMA journal_mode = PERSIST", NULL, NULL, NULL);
-    return ExecInTransaction(&DiaryDb, statement);
+    if (rc != SQLITE_OK && DiaryLogFailure == SQLITE_OK) DiaryLogFailure = rc;
+    return rc;
 }
 
 // Mode 0: one wanted vehicle of the searched plate.
-int OnPlateSearchRow(int columnCount, char **values) {
+void OnPlateSearchRow(int columnCount, char **values) {
     VehicleFound = 1;
     if (HugeResultSize == 1) {
         for (int id = IDC_BIG_BUTTON_FIRST; id <= IDC_BIG_BUTTON_LAST; id++) ShowControl(id, SW_HIDE);
@@ -209,9 +208,8 @@ int OnPlateSearchRow(int columnCount, char **values) {
     if (SelectSlots[1][0] != 0) ShowLastPaymentDate(SelectSlots[1]);
 
     for (int i = 0; i < kEncodedSlotCount; i++) EncodeField(LocalCipher, SelectSlots[i], EncodedSlots[i]);
-    int rc = InsertDiaryRow(1, EncodedSlots[0], EncodedSlots[1], EncodedSlots[2], SelectSlots[3],
-                            EncodedSlots[4]);
-    return rc == SQLITE_OK ? 0 : 1;
+    // A row the diary refuses is told by the search; the other hits still show.
+    InsertDiaryRow(1, EncodedSlots[0], EncodedSlots[1], EncodedSlots[2], SelectSlots[3], EncodedSlots[4]);
 }
 
 // Mode 52: the agent's remark of the searched plate.
@@ -370,10 +368,20 @@ int ExecInTransaction(sqlite3 **db, const WCHAR *statement) {
     return ExecTransaction(db, &statement, 1);
 }
 
+int TryTransaction(sqlite3 *db, const WCHAR *const *statements, int count) {
+    if (db == NULL) return SQLITE_MISUSE;
+    int rc = sqlite3_exec(db, "begin", NULL, NULL, NULL);
+    char ansi[kStatementChars];
+    for (int i = 0; rc == SQLITE_OK && i < count; i++)
+        rc = WideToAnsi(statements[i], ansi, sizeof ansi) ? sqlite3_exec(db, ansi, NULL, NULL, NULL) : SQLITE_TOOBIG;
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "commit", NULL, NULL, NULL);
+    if (rc != SQLITE_OK && !sqlite3_get_autocommit(db)) sqlite3_exec(db, "rollback", NULL, NULL, NULL);
+    return rc;
+}
+
 int SelectSql(sqlite3 *db, const WCHAR *statement, int mode) {
     if (db == NULL || statement == NULL) return SQLITE_MISUSE;
     SelectMode = mode;
-    SelectAborted = 0;
     int rows = 0;
     char ansi[kStatementChars];
     char *error = NULL;
@@ -388,7 +396,6 @@ int SelectSql(sqlite3 *db, const WCHAR *statement, int mode) {
         WCHAR text[kTextChars];
         AnsiToWide(error != NULL ? error : sqlite3_errstr(rc), text, ARRAYSIZE(text));
         sqlite3_free(error);
-        if (SelectAborted) return SQLITE_ABORT;  // its statement's failure has been shown
         if (db == DataDb && IsDamagedFileCode(rc)) {
             StopForDamagedData(text);  // the agent's words; the program ends
             return rc;
@@ -403,7 +410,7 @@ int SelectSql(sqlite3 *db, const WCHAR *statement, int mode) {
             ShowHitCount(rows);
         } else {
             EncodeField(LocalCipher, FindHistory[0], EncodedSlots[0]);
-            rc = InsertDiaryRow(0, EncodedSlots[0], "", "", L"", "");
+            InsertDiaryRow(0, EncodedSlots[0], "", "", L"", "");  // a failure is in DiaryLogFailure
         }
     } else if (mode == kModeRemarkOfPlate) {
         if (rows > 0 && SoundOnFound == 1 && VehicleFound == 0) SoundFoundBeep();
@@ -417,10 +424,7 @@ int OnSelectRow(void *counter, int columnCount, char **values, char **) {
     int mode = SelectMode;
     switch (mode) {
     case kModePlateSearch:
-        if (OnPlateSearchRow(columnCount, values) != 0) {
-            SelectAborted = 1;
-            return 1;
-        }
+        OnPlateSearchRow(columnCount, values);
         break;
     case kModeDataVersion:
         DecodeInto(DataCipher, first, DataVersion);

@@ -66,9 +66,9 @@ extern int ImportLastRowId;    // mode 47: highest rowid of the import book's VL
 extern int VehicleFound;       // mode 0 sets it to 1; the search clears it
 extern int RemarkPresent;      // mode 52 sets it to 1; the search clears it
 extern int RemarkToScreen;     // 1: mode 52 fills the main window; 0 during Import Remark
-extern int SelectAborted;      // 1 when the last select was stopped by a failed statement in its rows
 extern int FoundBeepCount;     // beeps sounded for hits and remarks since start
 extern int StatementFailureEnding;  // 1 once a failed statement has been shown and is ending the program
+extern int DiaryLogFailure;    // the engine's code of the first diary row of a plate search not written; SQLITE_OK none
 
 // Doubles every apostrophe of text into out (outChars), so that the result
 // may stand between apostrophes in a statement. Returns false, with out
@@ -99,22 +99,30 @@ int ExecTransaction(sqlite3 **db, const WCHAR *const *statements, int count);
 // The same for one statement.
 int ExecInTransaction(sqlite3 **db, const WCHAR *statement);
 
+// Runs "begin", the count statements and "commit" on db like
+// ExecTransaction, but shows nothing and never ends the program: the
+// first failure rolls the transaction back and its code is returned. A
+// null connection returns SQLITE_MISUSE; a statement whose ANSI form does
+// not fit kStatementChars bytes is not run and returns SQLITE_TOOBIG.
+int TryTransaction(sqlite3 *db, const WCHAR *const *statements, int count);
+
 // Runs a query whose rows all go to OnSelectRow under mode. Returns the
 // engine's code (SQLITE_OK on success); a null connection runs nothing and
 // returns SQLITE_MISUSE quietly. A failed query shows "Error in select
 // statement:[%S].\n" (caption "select_stmt") and returns its code; the
-// targets keep what the rows before the failure delivered. A select stopped
-// by a failed statement in its own row handling (SelectAborted) returns
-// SQLITE_ABORT without a second message. A select on DataDb that meets a
+// targets keep what the rows before the failure delivered. A select on DataDb that meets a
 // damaged file (IsDamagedFileCode) shows StopForDamagedData's message in
 // place of the technical one, and the program ends. After a successful plate search
 // (mode 0) the hit count is shown, or the not-found row is logged; after a
-// remark hit (mode 52) the beep rule applies.
+// remark hit (mode 52) the beep rule applies. The diary rows of a plate
+// search are written through TryTransaction: one that cannot be written
+// shows nothing, stops nothing (every hit is still shown) and leaves its
+// code in DiaryLogFailure for the search to tell.
 int SelectSql(sqlite3 *db, const WCHAR *statement, int mode);
 
 // The engine's row callback of SelectSql: counts the row in *counter (an
-// int), acts by SelectMode and returns 0 to go on, or 1 when a statement it
-// ran failed. Missing and NULL cells read as empty texts.
+// int), acts by SelectMode and returns 0: the engine goes on with the next
+// row. Missing and NULL cells read as empty texts.
 int OnSelectRow(void *counter, int columnCount, char **values, char **names);
 
 // Formats the line of a found vehicle or remark: "plate | arrears | date |

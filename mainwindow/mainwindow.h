@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "cipher.h"
 #include "datastore.h"
 #include "sqlite3.h"
 
@@ -56,13 +57,20 @@ extern int FirstPurgeDone;      // 1 once the counter first passed 35
 extern int PlateFontStep;       // 0-3: which plate-entry font is set (3: the 100-pixel one)
 extern sqlite3_int64 LastSearchFirstRowId;  // first diary row the last search wrote; 0 none
 extern sqlite3_int64 LastSearchLastRowId;   // last diary row the last search wrote; 0 none
+extern char LastSearchPlate[kCipherFieldBytes];  // the C3 (enciphered plate) of those rows; "" none
 
 // Rewrites, in place, a plate that begins with one of the known misread
 // series (GIM -> G1M, X0IC -> XOIC, IM4U -> 1M4U, ...). The length never
 // changes; other plates stay as they are.
 void NormalisePlateNumber(WCHAR *plate);
-// The Find command: tidy the entry, log the search, show the hits.
+// The Find command: tidy the entry, log the search, show the hits. A
+// search that could not be written into the diary (the history or its
+// row) still shows its hits, and then says so once.
 void FindPlate(void);
+// Forgets the diary rows of the last search, which F4 would blank: every
+// job that replaces, rebuilds, imports into or compacts the diary calls it,
+// since the rows' rowids may then name other rows.
+void ForgetLastSearchRows(void);
 // EN_CHANGE of the plate entry: the font by the text's length, then the paint.
 void OnPlateEntryChanged(void);
 

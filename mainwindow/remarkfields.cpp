@@ -209,13 +209,14 @@ void UndoLastSearch(void) {
         SetFocus(PlateEntryEdit);
         return;
     }
-    // Only the diary rows this run's last search wrote are taken back; after
-    // a restart, or a second F4, there are none.
-    for (sqlite3_int64 row = LastSearchFirstRowId; row != 0 && row <= LastSearchLastRowId; row++) {
-        BlankDiaryRowById((int)row);
+    // Only the diary rows this run's last search wrote are taken back, and
+    // only while they still hold its plate; after a restart, a second F4 or
+    // a job that replaced or renumbered the diary there are none.
+    if (LastSearchFirstRowId != 0) {
+        BlankDiaryRowsOfPlate(LastSearchFirstRowId, LastSearchLastRowId, LastSearchPlate);
         if (MainWindow == NULL) return;  // a failed statement ended the program
     }
-    LastSearchFirstRowId = LastSearchLastRowId = 0;
+    ForgetLastSearchRows();
     ClearRemarkFields();
     RemarkPresent = 0;
     InvalidateRemarkFields();

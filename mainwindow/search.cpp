@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 
+#include "bookjob.h"
 #include "books.h"
 #include "cipher.h"
 #include "datastore.h"
@@ -26,6 +27,7 @@ int FirstPurgeDone;
 int PlateFontStep = 3;
 sqlite3_int64 LastSearchFirstRowId;
 sqlite3_int64 LastSearchLastRowId;
+char LastSearchPlate[kCipherFieldBytes];
 
 namespace {
 
@@ -85,8 +87,9 @@ void UpdateLinkStateForSearch() {
     }
 }
 
-// Stores the history, enciphered, in 'FH1'..'FH3'.
-void StoreFindHistory() {
+// Stores the history, enciphered, in 'FH1'..'FH3'. Returns the engine's
+// code; a diary that cannot be written ends nothing.
+int StoreFindHistory() {
     WCHAR statements[kFindHistoryEntries][kStatementChars];
     const WCHAR *list[kFindHistoryEntries];
     for (int i = 0; i < kFindHistoryEntries; i++) {
@@ -96,18 +99,43 @@ void StoreFindHistory() {
                          field, i + 1);
         list[i] = statements[i];
     }
-    ExecTransaction(&DiaryDb, list, kFindHistoryEntries);
+    return TryTransaction(DiaryDb, list, kFindHistoryEntries);
 }
 
-sqlite3_int64 NewestDiaryRowId() {
-    sqlite3_int64 rowId = 0;
+// The highest rowid of the diary (0 when it is empty) into *rowId; false
+// when the diary cannot be read.
+bool NewestDiaryRowId(sqlite3_int64 *rowId) {
     sqlite3_stmt *stmt = NULL;
-    if (DiaryDb != NULL && sqlite3_prepare_v2(DiaryDb, "select max(rowid) from VLS", -1, &stmt, NULL) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW) {
-        rowId = sqlite3_column_int64(stmt, 0);
-    }
+    bool ok = DiaryDb != NULL && sqlite3_prepare_v2(DiaryDb, "select max(rowid) from VLS", -1, &stmt, NULL) == SQLITE_OK &&
+              sqlite3_step(stmt) == SQLITE_ROW;
+    *rowId = ok ? sqlite3_column_int64(stmt, 0) : 0;
     sqlite3_finalize(stmt);
-    return rowId;
+    return ok;
+}
+
+// A diary that a job left closed (its new file would not open) is opened
+// again before each search. Returns false when it still cannot be.
+bool DiaryIsOpen() {
+    if (DiaryDb == NULL) OpenBookConnection(&DiaryDb, DiaryDbPath);
+    return DiaryDb != NULL;
+}
+
+// Tells the agent, after the hits are shown, that the search is not in the
+// diary; rc is the engine's code of the first write that failed.
+void ShowSearchNotLogged(int rc) {
+    WCHAR reason[kTextChars];
+    AnsiToWide(rc == SQLITE_MISUSE ? "the diary is not open" : sqlite3_errstr(rc), reason, ARRAYSIZE(reason));
+    WCHAR text[kStatementChars];
+    StringCchPrintfW(text, ARRAYSIZE(text),
+                     UseEnglish ? L"This search could not be written into the Diary: the Diary cannot be written "
+                                  L"now (drive C may be full, or another program may be using the Diary). The "
+                                  L"search itself was made as usual; the next search will try again.\r\n[%ls]"
+                                : L"Carian ini tidak dapat ditulis ke dalam Diary: Diary tidak dapat ditulis "
+                                  L"sekarang (drive C mungkin penuh, atau program lain mungkin sedang menggunakan "
+                                  L"Diary). Carian tetap dibuat seperti biasa; carian seterusnya akan cuba lagi."
+                                  L"\r\n[%ls]",
+                     reason);
+    ShowMessageBox(MainWindow, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ClearDetailFields() {
@@ -162,8 +190,10 @@ void FindPlate(void) {
     GetWindowTextW(PlateEntryEdit, keyed, ARRAYSIZE(keyed));
     StringCchCopyW(FindHistory[0], kFindHistoryChars, keyed);
     NormalisePlateNumber(FindHistory[0]);
-    StoreFindHistory();
-    if (MainWindow == NULL) return;  // a failed statement ended the program
+    // The lookup runs whether or not the diary takes the search; what it
+    // could not take is said once, after the hits.
+    DiaryLogFailure = SQLITE_OK;
+    int logged = DiaryIsOpen() ? StoreFindHistory() : SQLITE_MISUSE;
     ShowFindHistory();
 
     // The wanted-vehicle lookup; the diary row of the search, found or not,
@@ -172,16 +202,21 @@ void FindPlate(void) {
     VehicleLookupKey(FindHistory[0], key);
     WCHAR statement[kWorkChars];
     StringCchPrintfW(statement, ARRAYSIZE(statement), L"select * from VLD where C1 = '%hs'", key);
-    sqlite3_int64 before = NewestDiaryRowId();
+    ForgetLastSearchRows();
+    sqlite3_int64 before = 0, after = 0;
+    bool counted = NewestDiaryRowId(&before);
     VehicleFound = 0;
     SelectSql(DataDb, statement, kModePlateSearch);
     if (MainWindow == NULL) return;
-    sqlite3_int64 after = NewestDiaryRowId();
-    LastSearchFirstRowId = after > before ? before + 1 : 0;
-    LastSearchLastRowId = after > before ? after : 0;
-
     char plateField[kCipherFieldBytes];
     EncodeField(LocalCipher, FindHistory[0], plateField);
+    if (counted && NewestDiaryRowId(&after) && after > before) {
+        LastSearchFirstRowId = before + 1;
+        LastSearchLastRowId = after;
+        StringCchCopyA(LastSearchPlate, ARRAYSIZE(LastSearchPlate), plateField);
+    }
+    if (logged == SQLITE_OK) logged = DiaryLogFailure;
+
     WCHAR remarkQuery[kStatementChars];
     StringCchPrintfW(remarkQuery, ARRAYSIZE(remarkQuery), L"select * from VLS where C1 = '%hs'", plateField);
     RemarkPresent = 0;
@@ -197,6 +232,7 @@ void FindPlate(void) {
     PaintFindHistory();
     SetWindowTextW(MainControl(IDC_PLATE), FindHistory[0]);
     Repaint(IDC_PLATE);
+    if (logged != SQLITE_OK) ShowSearchNotLogged(logged);
 
     if (wcslen(FindHistory[0]) > 6) SearchCounter++;
     if (FirstPurgeDone == 0 && SearchCounter > 35) {
@@ -204,6 +240,11 @@ void FindPlate(void) {
         FirstPurgeDone = 1;
     }
     if (SearchCounter % 1000 == 0) PurgeClearedPlatesFromRemark();
+}
+
+void ForgetLastSearchRows(void) {
+    LastSearchFirstRowId = LastSearchLastRowId = 0;
+    LastSearchPlate[0] = 0;
 }
 
 void OnPlateEntryChanged(void) {

@@ -44,7 +44,10 @@ class BookJobTest : public storetest::StoreTest {
     BookJobTest() : StoreTest(L"bookjob") {}
     void SetUp() override {
         StoreTest::SetUp();
-        std::string error;
+        PutRemarkBook();
+    }
+    // A new remark book of five rows, open as RemarkDb.
+    void PutRemarkBook() {
         ASSERT_EQ(CreateRemarkDatabase(NULL), kSchemaDone);
         for (int i = 0; i < 5; i++) {
             char sql[160];
@@ -56,8 +59,10 @@ class BookJobTest : public storetest::StoreTest {
     void TearDown() override {
         BookCopyHook = NULL;
         BookMoveHook = NULL;
+        BookFlushHook = NULL;
         JobStatementHook = NULL;
         BackupNameHook = NULL;
+        testsupport::ReleaseHeldFile();
         StoreTest::TearDown();
     }
     int Rows() {
@@ -142,30 +147,80 @@ TEST_F(BookJobTest, ReplaceTakesOnlyACheckedCompleteFile) {
     };
     // Wrong row count: refused, the old book open again.
     makeNew(2);
-    EXPECT_FALSE(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 3));
+    EXPECT_EQ(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 3), kBookKept);
     EXPECT_FALSE(testsupport::FileExists(fresh));
     EXPECT_EQ(Rows(), 5);
     ASSERT_NE(RemarkDb, (sqlite3 *)NULL);
 
     // Not a book at all.
     testsupport::WriteFileBytes(fresh, std::vector<unsigned char>(4096, 'x'));
-    EXPECT_FALSE(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 0));
+    EXPECT_EQ(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 0), kBookKept);
     EXPECT_EQ(Rows(), 5);
 
     // The move fails: the old book stays and is reopened.
     makeNew(2);
     BookMoveHook = FailingMove;
-    EXPECT_FALSE(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 2));
+    EXPECT_EQ(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 2), kBookKept);
     BookMoveHook = NULL;
     EXPECT_EQ(Rows(), 5);
     ASSERT_NE(RemarkDb, (sqlite3 *)NULL);
     EXPECT_EQ(sqlite3_exec(RemarkDb, "select * from PRS", NULL, NULL, NULL), SQLITE_OK);
 
     makeNew(2);
-    EXPECT_TRUE(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 2));
+    EXPECT_EQ(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 2), kBookReplaced);
     EXPECT_EQ(Rows(), 2);
     ASSERT_NE(RemarkDb, (sqlite3 *)NULL);
     EXPECT_EQ(sqlite3_exec(RemarkDb, "select count(*) from VLS", NULL, NULL, NULL), SQLITE_OK);
+}
+
+// What a replace reports is what happened to the file and the connection:
+// a new book that is in place but cannot be opened again is never reported
+// as the old one kept.
+TEST_F(BookJobTest, ReplaceSaysWhatBecameOfTheBook) {
+    std::wstring fresh = File(L"new.db");
+    struct Case {
+        const char *name;
+        MoveFileFn move;
+        FlushFileFn flush;
+        BookReplace result;
+        int rows;  // of the book at RemarkDbPath afterwards
+        bool open;
+    } cases[] = {
+        {"the new file does not reach the disk", testsupport::RecordedMove, testsupport::FailingFlush, kBookKept, 5,
+         true},
+        {"moved, but held by another program", testsupport::MoveThenHold, NULL, kBookReplacedNotOpen, 2, false},
+        {"moved and open", testsupport::RecordedMove, NULL, kBookReplaced, 2, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (RemarkDb != NULL) sqlite3_close(RemarkDb);
+        RemarkDb = NULL;
+        ASSERT_TRUE(DeleteFileW(RemarkDbPath));
+        PutRemarkBook();
+        DeleteFileW(fresh.c_str());
+        {
+            Db db(fresh);
+            db.Exec("CREATE TABLE VLS(C1 TEXT)");
+            db.Exec("INSERT INTO VLS VALUES('N')");
+            db.Exec("INSERT INTO VLS VALUES('N')");
+        }
+        testsupport::LastMoveFlags = 0;
+        BookMoveHook = c.move;
+        BookFlushHook = c.flush;
+        EXPECT_EQ(ReplaceBookFile(&RemarkDb, RemarkDbPath, fresh.c_str(), "select count(*) from VLS", 2), c.result);
+        BookMoveHook = NULL;
+        BookFlushHook = NULL;
+        EXPECT_EQ(RemarkDb != NULL, c.open);
+        if (c.flush != NULL) {
+            EXPECT_EQ(testsupport::LastMoveFlags, 0u) << "nothing moves before the file is on the disk";
+        }
+        if (c.result != kBookKept) {
+            EXPECT_EQ(testsupport::LastMoveFlags, (DWORD)(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        }
+        EXPECT_FALSE(testsupport::FileExists(fresh));
+        testsupport::ReleaseHeldFile();
+        EXPECT_EQ(Rows(), c.rows);
+    }
 }
 
 TEST(JobBusyGuardTest, SecondJobRefusedAndTakenQuitPostedAgain) {

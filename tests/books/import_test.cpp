@@ -163,6 +163,9 @@ class ImportTest : public booktest::BookWindowTest {
     }
     void TearDown() override {
         BookCopyHook = NULL;
+        BookFlushHook = NULL;
+        BookMoveHook = NULL;
+        testsupport::ReleaseHeldFile();
         BackupNameHook = NULL;
         CloseImportBook();
         if (DiaryDb != NULL) sqlite3_exec(DiaryDb, "PRAGMA max_page_count = 1073741823", NULL, NULL, NULL);
@@ -470,9 +473,67 @@ TEST_F(ImportTest, UseBackUpDiaryAsksFirstAndReplacesOnlyOnYes) {
     EXPECT_TRUE(SearchLogs());
 }
 
+// ---- F4 after a job ---------------------------------------------------------------------
+
+// F4 takes back the diary rows of the last search. A job between the search
+// and F4 may have put other rows under those rowids (a restored diary) or
+// moved the search's own rows: F4 then changes no diary row at all, while
+// it still takes back the plate's remark and history entry.
+TEST_F(ImportTest, F4AfterAJobOnTheDiaryChangesNoRowOfIt) {
+    struct Case {
+        const char *name;
+        std::function<void()> job;
+    } cases[] = {
+        {"Update Diary",
+         [] {
+             PasswordEntryDialogHandle = NULL;
+             UpdateDiaryFromData();
+         }},
+        {"CleanUp", [] { CleanUpDiaryDuplicates(0); }},
+        {"Import Diary",
+         [] {
+             ChooseFile(Job::kImportDiary, kImportBook);
+             EXPECT_TRUE(RunDialog(Job::kImportDiary, L"ownpass", L"filepass", L"agent b", true, NULL, NULL));
+         }},
+        {"Use BackUp Diary",
+         [] {
+             ChooseFile(Job::kRestore, kImportBook);
+             EXPECT_TRUE(RunDialog(Job::kRestore, L"ownpass", L"filepass", L"", true, NULL, NULL));
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // Own rows 1-3 (the second blank), the search's row 4; the chosen
+        // diary has other plates at rowids 1-6.
+        RunOnDiary("delete from VLS");
+        for (const auto &row : {DiaryCells(11), std::vector<std::string>(11, ""), DiaryCells(12)}) {
+            std::string sql = "insert into VLS values (";
+            for (size_t i = 0; i < row.size(); i++) sql += (i ? ",'" : "'") + row[i] + "'";
+            RunOnDiary((sql + ")").c_str());
+        }
+        DeleteFileW(kImportBook);
+        MakeDiary(kImportBook, {{1, DiaryCells(1)}, {2, DiaryCells(2)}, {3, DiaryCells(3)}, {4, DiaryCells(4)},
+                                {5, DiaryCells(5)}, {6, DiaryCells(6)}});
+        ASSERT_TRUE(SearchLogs());
+        c.job();
+        auto rows = [] { return testsupport::ReadBookRows(live::kDiaryBook, "select rowid, * from VLS order by rowid"); };
+        auto diary = rows();
+        ASSERT_FALSE(diary.empty());
+        ASSERT_NE(diary.back()[0].rfind("ERROR", 0), 0u) << diary.back()[0];
+        live::Shown.clear();
+        SendMessageW(PlateEntryEdit, WM_KEYDOWN, VK_F4, 1);
+        live::Pump();
+        ASSERT_FALSE(live::Shown.empty()) << "F4 asks first";
+        EXPECT_NE(live::Shown[0].text.find(L"PlateNo = QQ1234"), std::wstring::npos)
+            << testsupport::Utf8(live::Shown[0].text);
+        EXPECT_EQ(rows(), diary);
+        EXPECT_EQ(live::ReadEncipheredKey(live::kDiaryBook, "PRS", "FH1"), L"") << "the history entry goes";
+    }
+}
+
 // ---- Faults -------------------------------------------------------------------------
 
-enum class Fault { kBackupBlocked, kDiskFull, kCorrupt, kTruncated, kWrongPassword, kOwnFile };
+enum class Fault { kBackupBlocked, kDiskFull, kCorrupt, kTruncated, kWrongPassword, kOwnFile, kNotFlushed, kHeld };
 
 TEST_F(ImportTest, FaultsLeaveTheOwnBooksAsTheyWere) {
     struct Case {
@@ -498,6 +559,8 @@ TEST_F(ImportTest, FaultsLeaveTheOwnBooksAsTheyWere) {
         {Job::kRestore, Fault::kTruncated, "restore, truncated backup"},
         {Job::kRestore, Fault::kWrongPassword, "restore, wrong password"},
         {Job::kRestore, Fault::kOwnFile, "restore, own file"},
+        {Job::kRestore, Fault::kNotFlushed, "restore, copy does not reach the disk"},
+        {Job::kRestore, Fault::kHeld, "restore, copy in place but held by another program"},
     };
     RunOnDiary("insert into VLS values ('2026-01-01 09:00:00','0','OWNPLATE','','','','','HOME','DV0','','')");
     booktest::AddRemark(L"RMK0005", L"2026-01-01 10:00:00", L"2026-09-09", L"OWN BANK", L"OWN NOTE");
@@ -516,6 +579,8 @@ TEST_F(ImportTest, FaultsLeaveTheOwnBooksAsTheyWere) {
         ChooseFile(c.job, chosen);
         if (c.fault == Fault::kBackupBlocked) BackupNameHook = BlockedBackupName;
         if (c.fault == Fault::kDiskFull && c.job == Job::kRestore) BookCopyHook = HalfCopy;
+        if (c.fault == Fault::kNotFlushed) BookFlushHook = testsupport::FailingFlush;
+        if (c.fault == Fault::kHeld) BookMoveHook = testsupport::MoveThenHold;
         sqlite3 *own = c.job == Job::kImportRemark ? RemarkDb : DiaryDb;
         if (c.fault == Fault::kDiskFull && c.job != Job::kRestore) {
             sqlite3_exec(own, "PRAGMA max_page_count = 1073741823", NULL, NULL, NULL);
@@ -536,8 +601,31 @@ TEST_F(ImportTest, FaultsLeaveTheOwnBooksAsTheyWere) {
         EXPECT_TRUE(RunDialog(c.job, L"ownpass", filePassword, L"agent b", true, &message, &title));
         BackupNameHook = NULL;
         BookCopyHook = NULL;
+        BookFlushHook = NULL;
+        BookMoveHook = NULL;
         if (DiaryDb != NULL) sqlite3_exec(DiaryDb, "PRAGMA max_page_count = 1073741823", NULL, NULL, NULL);
         if (RemarkDb != NULL) sqlite3_exec(RemarkDb, "PRAGMA max_page_count = 1073741823", NULL, NULL, NULL);
+        if (c.fault == Fault::kHeld) {
+            // The BackUp Diary is the diary now, said as such, with its password.
+            EXPECT_EQ(DiaryDb, (sqlite3 *)NULL);
+            EXPECT_STREQ(DiaryPassword, kFilePasswordW);
+            EXPECT_NE(title.find(L"Finished"), std::wstring::npos) << testsupport::Utf8(title);
+            ASSERT_EQ(live::Shown.size(), 2u) << "the question, then what became of the diary";
+            EXPECT_NE(live::Shown[1].text.find(L"has replaced your diary, but it could not be opened again"),
+                      std::wstring::npos)
+                << testsupport::Utf8(live::Shown[1].text);
+            // While it cannot be opened a search says, once, that it is not logged.
+            live::Shown.clear();
+            EXPECT_FALSE(SearchLogs());
+            ASSERT_EQ(live::Shown.size(), 1u);
+            EXPECT_NE(live::Shown[0].text.find(L"This search could not be written into the Diary"), std::wstring::npos)
+                << testsupport::Utf8(live::Shown[0].text);
+            testsupport::ReleaseHeldFile();
+            EXPECT_EQ(BookText(live::kDiaryBook), BookText(kImportBook));
+            EXPECT_TRUE(SearchLogs()) << "the next search opens the diary again";
+            EXPECT_EQ(BookText(live::kRemarkBook), remark);
+            continue;
+        }
 
         EXPECT_EQ(BookText(live::kDiaryBook), diary);
         EXPECT_EQ(BookText(live::kRemarkBook), remark);

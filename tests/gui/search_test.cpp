@@ -344,37 +344,103 @@ TEST_F(Search, F4AfterARestartKeepsTheDiaryAndTheFocus) {
     EXPECT_EQ(Decode(history[0][0]), L"");
 }
 
+// A search that the diary cannot take (another program holds it locked,
+// or it refuses the search's rows, as a full drive C does) still shows its
+// hit; the agent is told once, in the agent's language, and goes on; the
+// next search, once the cause is gone, is logged.
+TEST_F(Search, ASearchTheDiaryCannotTakeIsShownAndSaidOnce) {
+    struct Case {
+        const char *name;
+        const char *refuse;  // run on the diary before the search ("" for the lock alone)
+        bool lock;           // a connection of this process holds the diary with BEGIN EXCLUSIVE
+        const char *allow;   // undoes refuse
+    } cases[] = {
+        {"locked by another program", "", true, ""},
+        {"the diary refuses its row", "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(FAIL, 'disk full'); END",
+         false, "DROP TRIGGER refuse"},
+        {"the diary refuses every write",
+         "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(FAIL, 'disk full'); END;"
+         "CREATE TRIGGER refuse2 BEFORE UPDATE ON PRS BEGIN SELECT RAISE(FAIL, 'disk full'); END",
+         false, "DROP TRIGGER refuse; DROP TRIGGER refuse2"},
+    };
+    const std::wstring hit = L"WA1234B | 7 | 05 Feb 2024 | D'CRUZ LEASING SDN BHD | MYVI 1.3 SILVER 2016";
+    size_t logged = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // The program keeps the diary's journal between its writes.
+        testsupport::CheckDb holder(L"C:\\KorvaneDiary.db");
+        holder.Exec("PRAGMA journal_mode = PERSIST");
+        ASSERT_EQ(holder.Exec(c.refuse), SQLITE_OK) << holder.message();
+        if (c.lock) {
+            ASSERT_EQ(holder.Exec("BEGIN EXCLUSIVE"), SQLITE_OK) << holder.message();
+        }
+        driver::SetText(entry_, L"WA1234B");
+        driver::PostClick(driver::FindControl(main_, IDC_FIND));
+        driver::MessageBoxInfo box;
+        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 10000, &box));
+        EXPECT_EQ(Text(IDC_RESULT), hit) << "the hit is shown before the message";
+        EXPECT_EQ(box.caption, L"Masaalah");
+        EXPECT_EQ(box.text.rfind(L"Carian ini tidak dapat ditulis ke dalam Diary: Diary tidak dapat ditulis sekarang "
+                                 L"(drive C mungkin penuh, atau program lain mungkin sedang menggunakan Diary).",
+                                 0),
+                  0u)
+            << testsupport::Utf8(box.text);
+        driver::AnswerMessageBox(box, IDOK);
+        for (int i = 0; i < 250 && IsWindow(box.window); i++) Sleep(20);
+        EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 1000, &box)) << "another: " << testsupport::Utf8(box.text);
+        DWORD code = 0;
+        EXPECT_FALSE(driver::WaitForExit(program_, 0, &code)) << "the program goes on";
+        EXPECT_EQ(Text(IDC_FIND_HISTORY).rfind(L"WA1234B\r\n", 0), 0u);
+
+        if (c.lock) holder.Exec("ROLLBACK");
+        ASSERT_EQ(holder.Exec(c.allow), SQLITE_OK) << holder.message();
+        EXPECT_EQ(holder.Count("VLS"), (int)logged) << "nothing of the refused search was kept";
+        Find(L"ZZZ9999");
+        EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 300, &box)) << testsupport::Utf8(box.text);
+        auto diary = Diary();
+        ASSERT_EQ(diary.size(), ++logged) << "the next search is logged";
+        EXPECT_EQ(Decode(diary.back()[2]), L"ZZZ9999");
+        auto history = Rows(L"C:\\KorvaneDiary.db", "select C2 from PRS where C1 = 'FH1'");
+        ASSERT_EQ(history.size(), 1u);
+        EXPECT_EQ(Decode(history[0][0]), L"ZZZ9999");
+    }
+}
+
 // A statement that fails inside its transaction ends the program through
 // its real shutdown with one message; the shutdown still stores the
 // location and the e-mail text, unless the diary refuses every write.
 TEST_F(Search, AFailedStatementEndsTheProgramWithOneMessage) {
     struct Case {
         const char *name;
-        const char *triggers;         // what the diary refuses
-        const wchar_t *boxStart;      // the one message
+        const char *remarkTriggers;   // what the remark book refuses
+        const char *diaryTriggers;    // what the diary refuses
         const wchar_t *typed;         // the location field at the time
         const wchar_t *location;      // 'LOC' afterwards
     } cases[] = {
-        {"diary row", "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(ABORT, 'refused'); END",
-         L"Error in statement: insert into VLS values (", L"JALAN TUN RAZAK", L"JALAN TUN RAZAK"},
-        {"every write",
-         "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(ABORT, 'refused'); END;"
-         "CREATE TRIGGER refuse2 BEFORE UPDATE ON PRS BEGIN SELECT RAISE(ABORT, 'refused'); END",
-         L"Error in statement: UPDATE PRS SET C2 = ", L"KM 12", L"JALAN TUN RAZAK"},
+        {"remark row", "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(ABORT, 'refused'); END", "",
+         L"JALAN TUN RAZAK", L"JALAN TUN RAZAK"},
+        {"every write", "CREATE TRIGGER refuse BEFORE INSERT ON VLS BEGIN SELECT RAISE(ABORT, 'refused'); END",
+         "CREATE TRIGGER refuse2 BEFORE UPDATE ON PRS BEGIN SELECT RAISE(ABORT, 'refused'); END", L"KM 12",
+         L"JALAN TUN RAZAK"},
     };
     for (const Case &c : cases) {
+        Find(L"WA1234B");
         {
+            testsupport::CheckDb remark(L"C:\\LastRemark.db");
+            ASSERT_EQ(remark.Exec(c.remarkTriggers), SQLITE_OK) << c.name << ": " << remark.message();
             testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
-            ASSERT_EQ(diary.Exec(c.triggers), SQLITE_OK) << c.name << ": " << diary.message();
+            diary.Exec("PRAGMA journal_mode = PERSIST");  // the program keeps the diary's journal
+            ASSERT_EQ(diary.Exec(c.diaryTriggers), SQLITE_OK) << c.name << ": " << diary.message();
         }
         driver::SetText(driver::FindControl(main_, IDC_LOCATION), c.typed);
         driver::SetText(driver::FindControl(main_, IDC_EMAIL), L"ejen@contoh.my");
-        driver::SetText(entry_, L"WA1234B");
-        driver::PostClick(driver::FindControl(main_, IDC_FIND));
+        driver::SetText(driver::FindControl(main_, IDC_REMARK), L"CALL OWNER");
+        driver::PostClick(driver::FindControl(main_, IDC_SAVE));
         driver::MessageBoxInfo box;
         ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 10000, &box)) << c.name;
         EXPECT_EQ(box.caption, L"sql_stmt") << c.name;
-        EXPECT_EQ(box.text.rfind(c.boxStart, 0), 0u) << c.name << ": " << testsupport::Utf8(box.text);
+        EXPECT_EQ(box.text.rfind(L"Error in statement: INSERT INTO VLS SELECT ", 0), 0u)
+            << c.name << ": " << testsupport::Utf8(box.text);
         driver::AnswerMessageBox(box, IDOK);
         int more = 0;
         DWORD code = 1;
@@ -391,8 +457,10 @@ TEST_F(Search, AFailedStatementEndsTheProgramWithOneMessage) {
         {
             testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
             EXPECT_EQ(Decode(diary.One("select C2 from PRS where C1 = 'LOC'")), c.location) << c.name;
-            EXPECT_EQ(diary.Count("VLS"), 0) << c.name;
-            diary.Exec("DROP TRIGGER IF EXISTS refuse; DROP TRIGGER IF EXISTS refuse2");
+            diary.Exec("DROP TRIGGER IF EXISTS refuse2");
+            testsupport::CheckDb remark(L"C:\\LastRemark.db");
+            EXPECT_EQ(remark.Count("VLS"), 0) << c.name;
+            remark.Exec("DROP TRIGGER IF EXISTS refuse");
         }
         Start();
         if (HasFatalFailure()) return;

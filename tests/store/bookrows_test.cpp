@@ -57,6 +57,21 @@ TEST_F(BookRows, DiaryRowsAreBlankedInPlace) {
     EXPECT_EQ(db.Count("VLS"), 0);
 }
 
+// The rows of a search are blanked only while they hold its plate: a row
+// of another plate under one of those rowids stays.
+TEST_F(BookRows, RowsOfAPlateAreBlankedOnlyWhereThePlateMatches) {
+    Db db(DiaryDbPath);
+    std::string plate = LocalField(L"WA1234B");
+    ASSERT_EQ(db.Exec("UPDATE VLS SET C3 = '" + plate + "' WHERE rowid IN (2, 4)"), SQLITE_OK);
+    std::string first = Row(db, 1), third = Row(db, 3);
+    EXPECT_EQ(BlankDiaryRowsOfPlate(2, 3, plate.c_str()), SQLITE_OK);
+    EXPECT_EQ(Row(db, 2), kBlankRow);
+    EXPECT_EQ(Row(db, 3), third) << "another plate's row in the range";
+    EXPECT_NE(Row(db, 4), kBlankRow) << "the plate's row outside the range";
+    EXPECT_EQ(Row(db, 1), first);
+    EXPECT_TRUE(Messages.empty());
+}
+
 TEST_F(BookRows, RemarkRowsAreCancelledAndDeleted) {
     Db db(RemarkDbPath);
     ASSERT_EQ(db.One("SELECT C7 FROM VLS WHERE rowid = 1"), "2026-01-01");

@@ -171,6 +171,34 @@ std::vector<std::wstring> MatchingFiles(const std::wstring &pattern) {
     return names;
 }
 
+DWORD LastMoveFlags;
+
+namespace {
+HANDLE HeldFile = INVALID_HANDLE_VALUE;
+}  // namespace
+
+BOOL RecordedMove(const WCHAR *from, const WCHAR *to, DWORD flags) {
+    LastMoveFlags = flags;
+    return MoveFileExW(from, to, flags);
+}
+
+BOOL MoveThenHold(const WCHAR *from, const WCHAR *to, DWORD flags) {
+    if (!RecordedMove(from, to, flags)) return FALSE;
+    ReleaseHeldFile();
+    HeldFile = CreateFileW(to, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    return TRUE;
+}
+
+void ReleaseHeldFile() {
+    if (HeldFile != INVALID_HANDLE_VALUE) CloseHandle(HeldFile);
+    HeldFile = INVALID_HANDLE_VALUE;
+}
+
+BOOL FailingFlush(HANDLE) {
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
 std::string Utf8(const std::wstring &text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
     std::string out(n > 0 ? n : 0, '\0');
