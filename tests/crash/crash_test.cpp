@@ -109,14 +109,17 @@ std::string FirstDifference(const std::vector<std::string> &a, const std::vector
 std::string Narrow(const std::wstring &text) { return Utf8(text); }
 
 // The start-up checks of the program on the books of folder, in its order:
-// the data file's header and its connection check, then each book through
-// PrepareBookFile. Returns what a start would tell the agent or set aside.
+// the data file's hot journal played back, its header and its connection
+// check, then each book through PrepareBookFile. Returns what a start
+// would tell the agent or set aside.
 std::string StartUpFaults(const std::wstring &folder) {
     std::string faults;
     std::wstring data = folder + kDataFile;
     char detail[512] = "";
-    int rc = CheckDataFileHeader(data.c_str(), detail, sizeof detail);
-    if (rc != SQLITE_OK) {
+    int rc = SQLITE_OK;
+    if (RollBackHotJournal(data.c_str()) == kJournalKept) {
+        faults += "the data file's journal cannot be played back; ";
+    } else if ((rc = CheckDataFileHeader(data.c_str(), detail, sizeof detail)) != SQLITE_OK) {
         faults += "data file header: " + std::string(detail) + "; ";
     } else {
         sqlite3 *db = NULL;
@@ -156,6 +159,9 @@ std::string IntegrityFaults(const std::wstring &folder) {
     }
     return faults;
 }
+
+// name and this process's id: the entries of this program run side by side.
+std::wstring OwnName(const wchar_t *name) { return name + std::to_wstring(GetCurrentProcessId()); }
 
 std::wstring WriterPath() {
     WCHAR self[MAX_PATH];
@@ -200,7 +206,7 @@ class KilledJobs : public testing::TestWithParam<Job> {
   protected:
     static void SetUpTestSuite() {
         KeyCipherContexts();
-        Template = new testsupport::ScratchFolder(L"crash-template");
+        Template = new testsupport::ScratchFolder(OwnName(L"crash-template"));
         MakeTemplateBooks(Template->path());
     }
     static void TearDownTestSuite() {
@@ -430,7 +436,7 @@ class KilledJobs : public testing::TestWithParam<Job> {
     }
 
     static testsupport::ScratchFolder *Template;
-    testsupport::ScratchFolder run_{L"crash-run"};
+    testsupport::ScratchFolder run_{OwnName(L"crash-run")};
 };
 
 testsupport::ScratchFolder *KilledJobs::Template;

@@ -252,6 +252,11 @@ BOOL CountedMove(const WCHAR *from, const WCHAR *to, DWORD flags) {
     return ok;
 }
 
+BOOL CountedFlush(HANDLE file) {
+    Point("flush of the new book");
+    return FlushFileBuffers(file);
+}
+
 int BackupNumber;
 void FolderBackupName(WCHAR *buf, int count) {
     StringCchPrintfW(buf, (size_t)count, L"%lsBackup %d.db", Folder.c_str(), ++BackupNumber);
@@ -289,6 +294,7 @@ void SetUpProgramState() {
     BackupNameHook = FolderBackupName;
     BookCopyHook = CountedCopy;
     BookMoveHook = CountedMove;
+    BookFlushHook = CountedFlush;
     RegisterCrashVfs();
     OpenAsStartUp(DataDbPath, &DataDb);
     if (DataDb != NULL) SetUpDataBookReads(DataDb);

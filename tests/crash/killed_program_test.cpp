@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <strsafe.h>
 
+#include <string.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -26,7 +28,7 @@ const wchar_t kClass[] = L"KORVANE";
 const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kJournal[] = L"C:\\KorvaneDiary.db-journal";
-const int kRuns = 14;
+const int kRuns = 30;
 
 std::wstring Decode(const std::string &field) {
     WCHAR plain[kPlainBytes];
@@ -39,6 +41,30 @@ ULONGLONG JournalWritten() {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(kJournal, GetFileExInfoStandard, &data)) return 0;
     return ((ULONGLONG)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// True while the diary on file is shorter than its header says: its commit
+// has written the new first page and not yet the pages it adds.
+bool DiaryCut(HANDLE file) {
+    unsigned char head[32];
+    DWORD got = 0;
+    OVERLAPPED at = {};
+    LARGE_INTEGER size;
+    if (!ReadFile(file, head, sizeof head, &got, &at) || got != sizeof head || !GetFileSizeEx(file, &size))
+        return false;
+    unsigned pageSize = head[16] << 8 | head[17];
+    if (pageSize == 1) pageSize = 65536;
+    unsigned pages = (unsigned)head[28] << 24 | head[29] << 16 | head[30] << 8 | head[31];
+    return (LONGLONG)pages * pageSize > size.QuadPart;
+}
+
+// True when the diary's journal is hot: its header is still there (a
+// commit zeroes it once it is over).
+bool JournalHot() {
+    std::vector<unsigned char> bytes;
+    if (!testsupport::ReadFileBytes(kJournal, &bytes) || bytes.size() < 8) return false;
+    static const unsigned char kMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+    return memcmp(bytes.data(), kMagic, 8) == 0;
 }
 
 class KilledProgram : public testing::Test {
@@ -118,7 +144,7 @@ TEST_F(KilledProgram, EndedDuringASearchsCommitComesBackWhole) {
     std::string said;
     ASSERT_TRUE(StartQuietly(&said)) << said;
     std::map<std::wstring, int> committed;
-    int killedInCommit = 0;
+    int hot = 0, cut = 0;  // kills that left a hot journal, and a diary shorter than its header
     for (int run = 0; run < kRuns; run++) {
         // A few whole searches, then one that is ended: after a delay from
         // the click, or as soon as its commit has begun writing the journal.
@@ -132,22 +158,37 @@ TEST_F(KilledProgram, EndedDuringASearchsCommitComesBackWhole) {
         StringCchPrintfW(last, ARRAYSIZE(last), L"WKL%02d99", run);
         driver::SetText(entry_, last);
         ULONGLONG journal = JournalWritten();
+        HANDLE diary = CreateFileW(kDiary, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   NULL, OPEN_EXISTING, 0, NULL);
         driver::PostClick(driver::FindControl(main_, IDC_FIND));
-        if (run % 2 == 0) {
+        DWORD until = GetTickCount() + 1500;
+        switch (run % 3) {
+        case 0:  // after a delay from the click
             Sleep((DWORD)(run * 3 % 40));
-        } else {
-            // Spin until the journal is written, then a little more each run.
-            DWORD until = GetTickCount() + 3000;
+            break;
+        case 1:  // once the journal is written, and a little more each run
             while (JournalWritten() == journal && GetTickCount() < until) {
             }
-            for (volatile int spin = 0; spin < (run / 2) * 20000; spin = spin + 1) {
+            for (volatile int spin = 0; spin < (run / 3) * 20000; spin = spin + 1) {
             }
-            killedInCommit++;
+            break;
+        default:  // as soon as the diary is shorter than its header says
+            while (diary != INVALID_HANDLE_VALUE && !DiaryCut(diary) && GetTickCount() < until) {
+            }
+            break;
         }
+        DWORD killedAfter = GetTickCount() - (until - 1500);
+        bool changedJ = JournalWritten() != journal;
         TerminateProcess(program_.process, 9);
         WaitForSingleObject(program_.process, 10000);
         program_.Close();
         main_ = NULL;
+        if (diary != INVALID_HANDLE_VALUE) {
+            cut += DiaryCut(diary);
+            CloseHandle(diary);
+        }
+        hot += JournalHot();
+        fprintf(stderr, "DEBUG run %d case %d after %lu ms journal changed %d hot %d\n", run, run % 3, killedAfter, (int)changedJ, (int)JournalHot());
 
         ASSERT_TRUE(StartQuietly(&said)) << "run " << run << ": the start after the kill says: " << said;
         EXPECT_TRUE(testsupport::MatchingFiles(L"C:\\*DAMAGED*").empty()) << "run " << run << ": a book set aside";
@@ -159,7 +200,8 @@ TEST_F(KilledProgram, EndedDuringASearchsCommitComesBackWhole) {
         if (plates[last] > 0) committed[last] = plates[last];
         if (HasFailure()) break;
     }
-    printf("[ crash    ] Korvane.exe: %d kills, %d once the journal was written\n", kRuns, killedInCommit);
+    printf("[ crash    ] Korvane.exe: %d kills, %d left a hot journal, %d a diary shorter than its header\n", kRuns,
+           hot, cut);
     PostMessageW(main_, WM_CLOSE, 0, 0);
     DWORD code = 0;
     EXPECT_TRUE(driver::WaitForExit(program_, 10000, &code));
