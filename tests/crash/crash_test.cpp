@@ -163,19 +163,6 @@ std::string IntegrityFaults(const std::wstring &folder) {
 // name and this process's id: the entries of this program run side by side.
 std::wstring OwnName(const wchar_t *name) { return name + std::to_wstring(GetCurrentProcessId()); }
 
-std::wstring WriterPath() {
-    WCHAR self[MAX_PATH];
-    DWORD n = GetModuleFileNameW(NULL, self, ARRAYSIZE(self));
-    std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"crash_writer.exe";
-}
-
-std::string ReadNote(const std::wstring &path) {
-    std::vector<unsigned char> bytes;
-    if (!testsupport::ReadFileBytes(path, &bytes)) return "";
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // What one commit of a job changes: a table of a book, or (table null) the
 // whole book with its schema.
 struct Part {
@@ -311,25 +298,8 @@ class KilledJobs : public testing::TestWithParam<Job> {
 
     // Runs the writer on the run folder; returns its exit code.
     DWORD RunWriter(const char *job, long killAt, int mode) {
-        WCHAR command[MAX_PATH * 3];
-        std::wstring folder = run_.path().substr(0, run_.path().size() - 1);  // no backslash before the quote
-        StringCchPrintfW(command, ARRAYSIZE(command), L"\"%ls\" %hs \"%ls\" %ld %d", WriterPath().c_str(), job,
-                         folder.c_str(), killAt, mode);
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
-            ADD_FAILURE() << "crash_writer does not start: " << GetLastError();
-            return (DWORD)-1;
-        }
-        DWORD code = (DWORD)-1;
-        if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
-            TerminateProcess(pi.hProcess, 1);
-            ADD_FAILURE() << job << " at point " << killAt << " did not end within a minute";
-        }
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+        DWORD code = RunCrashWriter(job, run_.path(), killAt, mode);
+        EXPECT_NE(code, (DWORD)-1) << job << " at point " << killAt << " did not run";
         WaitUntilClosed();
         return code;
     }
@@ -393,10 +363,7 @@ class KilledJobs : public testing::TestWithParam<Job> {
         ASSERT_FALSE(changed.empty()) << job.name << " changes no book";
         ASSERT_EQ(Judge(job, before, after), "") << job.name << " run to its end";
 
-        std::vector<std::string> points;
-        std::string list = ReadNote(run_.File(kPointsFile));
-        for (size_t at = 0, end; (end = list.find('\n', at)) != std::string::npos; at = end + 1)
-            points.push_back(list.substr(at, end - at));
+        std::vector<std::string> points = PassedPoints(run_.path());
         ASSERT_FALSE(points.empty()) << job.name << " passes no write point";
 
         int tried = 0, faulty = 0;

@@ -37,3 +37,21 @@ enum KillMode { kKillBefore = 0, kKillTorn = 1 };
 enum { kKilledExitCode = 77, kJobFailedExitCode = 3 };
 
 }  // namespace crashjobs
+
+#include <string>
+#include <vector>
+
+namespace crashjobs {
+
+// Runs crash_writer.exe (beside the running program) on folder, which
+// ends in a backslash, and waits up to a minute for it. Returns its exit
+// code, or (DWORD)-1 when it did not start or end (said on stderr).
+DWORD RunCrashWriter(const char *job, const std::wstring &folder, long killAt, int mode);
+
+// The contents of a file, "" when it cannot be read.
+std::string ReadNote(const std::wstring &path);
+
+// The points that a writer run with N = 0 listed in folder.
+std::vector<std::string> PassedPoints(const std::wstring &folder);
+
+}  // namespace crashjobs

@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "cipher.h"
+#include "crashjobs.h"
 #include "datatool.h"
 #include "driver.h"
 #include "resource.h"
+#include "schema.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
@@ -36,13 +38,6 @@ std::wstring Decode(const std::string &field) {
     return plain;
 }
 
-// The last time the diary's journal was written, 0 when there is none.
-ULONGLONG JournalWritten() {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(kJournal, GetFileExInfoStandard, &data)) return 0;
-    return ((ULONGLONG)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
-}
-
 // True while the diary on file is shorter than its header says: its commit
 // has written the new first page and not yet the pages it adds.
 bool DiaryCut(HANDLE file) {
@@ -58,13 +53,28 @@ bool DiaryCut(HANDLE file) {
     return (LONGLONG)pages * pageSize > size.QuadPart;
 }
 
-// True when the diary's journal is hot: its header is still there (a
-// commit zeroes it once it is over).
-bool JournalHot() {
-    std::vector<unsigned char> bytes;
-    if (!testsupport::ReadFileBytes(kJournal, &bytes) || bytes.size() < 8) return false;
+// The change counter in the header of the database on file.
+unsigned ChangeCounter(HANDLE file) {
+    unsigned char head[28];
+    DWORD got = 0;
+    OVERLAPPED at = {};
+    if (!ReadFile(file, head, sizeof head, &got, &at) || got != sizeof head) return 0;
+    return (unsigned)head[24] << 24 | head[25] << 16 | head[26] << 8 | head[27];
+}
+
+// True when the diary's journal on file is hot: its header is there until
+// the commit is over (the diary keeps its journal and zeroes its header).
+bool JournalHot(HANDLE file) {
     static const unsigned char kMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
-    return memcmp(bytes.data(), kMagic, 8) == 0;
+    unsigned char head[8];
+    DWORD got = 0;
+    OVERLAPPED at = {};
+    return ReadFile(file, head, sizeof head, &got, &at) && got == sizeof head && memcmp(head, kMagic, 8) == 0;
+}
+
+HANDLE OpenShared(const wchar_t *path) {
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                       0, NULL);
 }
 
 class KilledProgram : public testing::Test {
@@ -116,6 +126,14 @@ class KilledProgram : public testing::Test {
         }
         return entry_ != NULL;
     }
+    // Closes the program as the agent does.
+    void Close() {
+        PostMessageW(main_, WM_CLOSE, 0, 0);
+        DWORD code = 0;
+        EXPECT_TRUE(driver::WaitForExit(program_, 10000, &code));
+        program_.Close();
+        main_ = NULL;
+    }
     // A whole search: back once the program shows the plate searched.
     void Search(const std::wstring &plate) {
         driver::SetText(entry_, plate);
@@ -157,38 +175,33 @@ TEST_F(KilledProgram, EndedDuringASearchsCommitComesBackWhole) {
         WCHAR last[16];
         StringCchPrintfW(last, ARRAYSIZE(last), L"WKL%02d99", run);
         driver::SetText(entry_, last);
-        ULONGLONG journal = JournalWritten();
-        HANDLE diary = CreateFileW(kDiary, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE diary = OpenShared(kDiary), journal = OpenShared(kJournal);
+        unsigned counter = ChangeCounter(diary);
         driver::PostClick(driver::FindControl(main_, IDC_FIND));
         DWORD until = GetTickCount() + 1500;
         switch (run % 3) {
         case 0:  // after a delay from the click
             Sleep((DWORD)(run * 3 % 40));
             break;
-        case 1:  // once the journal is written, and a little more each run
-            while (JournalWritten() == journal && GetTickCount() < until) {
+        case 1:  // once a commit has begun, and a little later each run
+            while (!JournalHot(journal) && GetTickCount() < until) {
             }
-            for (volatile int spin = 0; spin < (run / 3) * 20000; spin = spin + 1) {
+            for (volatile int spin = 0; spin < (run / 3) * 3000; spin = spin + 1) {
             }
             break;
-        default:  // as soon as the diary is shorter than its header says
-            while (diary != INVALID_HANDLE_VALUE && !DiaryCut(diary) && GetTickCount() < until) {
+        default:  // as soon as the commit has written the diary's first page
+            while (ChangeCounter(diary) == counter && GetTickCount() < until) {
             }
             break;
         }
-        DWORD killedAfter = GetTickCount() - (until - 1500);
-        bool changedJ = JournalWritten() != journal;
         TerminateProcess(program_.process, 9);
         WaitForSingleObject(program_.process, 10000);
         program_.Close();
         main_ = NULL;
-        if (diary != INVALID_HANDLE_VALUE) {
-            cut += DiaryCut(diary);
-            CloseHandle(diary);
-        }
-        hot += JournalHot();
-        fprintf(stderr, "DEBUG run %d case %d after %lu ms journal changed %d hot %d\n", run, run % 3, killedAfter, (int)changedJ, (int)JournalHot());
+        cut += DiaryCut(diary);
+        hot += JournalHot(journal);
+        for (HANDLE file : {diary, journal})
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 
         ASSERT_TRUE(StartQuietly(&said)) << "run " << run << ": the start after the kill says: " << said;
         EXPECT_TRUE(testsupport::MatchingFiles(L"C:\\*DAMAGED*").empty()) << "run " << run << ": a book set aside";
@@ -202,9 +215,62 @@ TEST_F(KilledProgram, EndedDuringASearchsCommitComesBackWhole) {
     }
     printf("[ crash    ] Korvane.exe: %d kills, %d left a hot journal, %d a diary shorter than its header\n", kRuns,
            hot, cut);
-    PostMessageW(main_, WM_CLOSE, 0, 0);
-    DWORD code = 0;
-    EXPECT_TRUE(driver::WaitForExit(program_, 10000, &code));
+    Close();
+    testsupport::CheckDb db(kDiary);
+    EXPECT_EQ(db.One("PRAGMA integrity_check"), "ok");
+}
+
+// The engine's own state of a diary killed in a commit that adds pages: a
+// hot journal beside a file whose new first page says it is longer than it
+// is. The program's Import Diary (crash_writer) makes it on copies of the
+// program's own books, ended once it has written that page.
+TEST_F(KilledProgram, ADiaryShorterThanItsHeaderBesideItsHotJournalStartsWhole) {
+    using namespace crashjobs;
+    std::string said;
+    ASSERT_TRUE(StartQuietly(&said)) << said;
+    const std::vector<std::wstring> plates = {L"WKL0001", L"BKX1", L"CDE22"};
+    for (const std::wstring &plate : plates) Search(plate);
+    Close();
+
+    std::wstring work = folder_ + L"writer\\";
+    auto fresh = [&]() {
+        testsupport::RemoveTree(work);
+        ASSERT_TRUE(CreateDirectoryW(work.c_str(), NULL));
+        for (const wchar_t *book : {kDiaryFile, kInitFile, kRemarkFile})
+            ASSERT_TRUE(testsupport::CopyOneFile(std::wstring(L"C:\\") + book, work + book));
+        ASSERT_TRUE(testsupport::CopyOneFile(folder_ + kDataFile, work + kDataFile));
+        std::string error;
+        ASSERT_EQ(datatool::MakeDiaryFile((work + kImportDiaryFile).c_str(), kDiarySchemaCurrent, 300, false, {},
+                                          &error),
+                  0)
+            << error;
+    };
+    fresh();
+    ASSERT_EQ(RunCrashWriter("importdiary", work, 0, kKillBefore), 0u) << ReadNote(work + kMessagesFile);
+    std::vector<std::string> points = PassedPoints(work);
+    const std::string kFirstPage = " at 0 of KorvaneDiary.db";
+    long firstPage = 0;
+    for (size_t i = 0; i < points.size() && firstPage == 0; i++)
+        if (points[i].size() >= kFirstPage.size() &&
+            points[i].compare(points[i].size() - kFirstPage.size(), kFirstPage.size(), kFirstPage) == 0)
+            firstPage = (long)i + 1;
+    ASSERT_GT(firstPage, 0) << "the import writes no first page of the diary";
+    fresh();
+    ASSERT_EQ(RunCrashWriter("importdiary", work, firstPage + 1, kKillBefore), (DWORD)kKilledExitCode);
+    HANDLE diary = OpenShared((work + kDiaryFile).c_str()), journal = OpenShared((work + kDiaryFile + L"-journal").c_str());
+    bool cut = DiaryCut(diary), hot = JournalHot(journal);
+    CloseHandle(diary);
+    CloseHandle(journal);
+    ASSERT_TRUE(cut && hot) << "killed at " << ReadNote(work + kKilledFile) << ": cut " << cut << ", hot " << hot;
+    for (const std::wstring &file : {std::wstring(kDiaryFile), std::wstring(kDiaryFile) + L"-journal"})
+        ASSERT_TRUE(testsupport::CopyOneFile(work + file, L"C:\\" + file));
+
+    ASSERT_TRUE(StartQuietly(&said)) << "the start after the kill says: " << said;
+    EXPECT_TRUE(testsupport::MatchingFiles(L"C:\\*DAMAGED*").empty()) << "a book set aside";
+    std::map<std::wstring, int> expected;
+    for (const std::wstring &plate : plates) expected[plate] = 1;
+    EXPECT_EQ(DiaryPlates(), expected) << "the searches before the import, and nothing of the import";
+    Close();
     testsupport::CheckDb db(kDiary);
     EXPECT_EQ(db.One("PRAGMA integrity_check"), "ok");
 }
