@@ -28,9 +28,10 @@ inline constexpr WCHAR kSearchPlate[] = L"WA1234B";  // the search: a wanted veh
 inline constexpr WCHAR kSavePlate[] = L"RMK0002";    // the Save: a plate with a remark
 
 // How the writer ends itself at its point: before the call (nothing of it
-// reaches the file), or, for a write, once the first half of its sectors
-// is written (a torn write).
-enum KillMode { kKillBefore = 0, kKillTorn = 1 };
+// reaches the file); for a write, once the first half of its sectors is
+// written (a torn write); or before the call as a power cut, which loses,
+// of some files, what had not reached the disk.
+enum KillMode { kKillBefore = 0, kKillTorn = 1, kPowerCut = 2 };
 
 // The writer's exit code when it ended itself at its point, and when the
 // job itself failed (a message box was shown).

@@ -7,7 +7,10 @@
 // engine's own, and the file copies and moves of the book jobs (their copy
 // and move seams). At point N the process is ended with TerminateProcess:
 // with MODE 0 before the call, with MODE 1 (for a write) once the first half
-// of its sectors is written. N = 0 ends nowhere: the job runs to its end and
+// of its sectors is written, with MODE 2 as a power cut: before the call, and
+// of each file what was written to it since it last reached the disk (a
+// sync, a flush, or a move that writes through) is lost or kept, file by
+// file, as N picks. N = 0 ends nowhere: the job runs to its end and
 // every point passed is listed in points.txt; exit code 0, or
 // kJobFailedExitCode when the job showed a message box.
 #include <winsock2.h>
@@ -88,11 +91,78 @@ bool AtKillPoint(const std::string &what) {
     if (Passed != KillAt) return false;
     char line[32];
     StringCchPrintfA(line, ARRAYSIZE(line), "%ld: ", Passed);
-    WriteNote(kKilledFile, line + what + (Mode == kKillTorn ? " (torn)\n" : "\n"));
+    static const char *const kModeNotes[] = {"\n", " (torn)\n", " (power cut)\n"};
+    WriteNote(kKilledFile, line + what + kModeNotes[Mode % 3]);
     return true;
 }
 
+// ---- What a power cut may lose --------------------------------------------------------
+
+// One change to a file not yet on the disk: the bytes it overwrote and the
+// file's size before it.
+struct Unsynced {
+    std::string name;  // base name: every file of a job lies in its folder
+    sqlite3_int64 offset;
+    std::vector<char> old;
+    sqlite3_int64 oldSize;
+};
+std::vector<Unsynced> NotOnDisk;
+
+void Forget(const std::string &name) {
+    std::vector<Unsynced> kept;
+    for (Unsynced &u : NotOnDisk)
+        if (u.name != name) kept.push_back(std::move(u));
+    NotOnDisk.swap(kept);
+}
+
+// Notes what a write of amt bytes at off (or a truncation to off, amt -1)
+// of the open file real is about to change.
+void NoteChange(const std::string &name, sqlite3_file *real, sqlite3_int64 off, int amt) {
+    if (Mode != kPowerCut) return;
+    Unsynced u{name, off, {}, 0};
+    real->pMethods->xFileSize(real, &u.oldSize);
+    sqlite3_int64 end = amt < 0 ? u.oldSize : off + amt;
+    if (end > u.oldSize) end = u.oldSize;
+    if (end > off) {
+        u.old.resize((size_t)(end - off));
+        real->pMethods->xRead(real, u.old.data(), (int)u.old.size(), off);
+    }
+    NotOnDisk.push_back(std::move(u));
+}
+
+// Whether the cut loses what was not on the disk of file name: the same
+// answer for every file of a given N, half of the files lost on average.
+bool CutLoses(const std::string &name) {
+    unsigned h = 2166136261u ^ (unsigned)KillAt;
+    for (char c : name) h = (h ^ (unsigned char)c) * 16777619u;
+    return (h >> 7) & 1;
+}
+
+// Puts back, file by file, what the cut loses, newest change first.
+void CutPower() {
+    for (size_t i = NotOnDisk.size(); i-- > 0;) {
+        const Unsynced &u = NotOnDisk[i];
+        if (!CutLoses(u.name)) continue;
+        std::wstring path = Folder;
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_UTF8, 0, u.name.c_str(), -1, wide, MAX_PATH);
+        path += wide;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  NULL, OPEN_EXISTING, 0, NULL);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        LARGE_INTEGER at;
+        at.QuadPart = u.offset;
+        DWORD written = 0;
+        if (!u.old.empty() && SetFilePointerEx(file, at, NULL, FILE_BEGIN))
+            WriteFile(file, u.old.data(), (DWORD)u.old.size(), &written, NULL);
+        at.QuadPart = u.oldSize;
+        if (SetFilePointerEx(file, at, NULL, FILE_BEGIN)) SetEndOfFile(file);
+        CloseHandle(file);
+    }
+}
+
 [[noreturn]] void EndNow() {
+    if (Mode == kPowerCut) CutPower();
     TerminateProcess(GetCurrentProcess(), kKilledExitCode);
     ExitProcess(kKilledExitCode);
 }
@@ -134,17 +204,21 @@ int FileWrite(sqlite3_file *f, const void *buf, int amt, sqlite3_int64 off) {
         }
         EndNow();
     }
+    NoteChange(*c->name, c->real(), off, amt);
     return c->real()->pMethods->xWrite(c->real(), buf, amt, off);
 }
 int FileTruncate(sqlite3_file *f, sqlite3_int64 size) {
     char what[64];
     StringCchPrintfA(what, ARRAYSIZE(what), "truncate to %lld of ", (long long)size);
     Point(what + *Of(f)->name);
+    NoteChange(*Of(f)->name, Of(f)->real(), size, -1);
     return Of(f)->real()->pMethods->xTruncate(Of(f)->real(), size);
 }
 int FileSync(sqlite3_file *f, int flags) {
     Point("sync of " + *Of(f)->name);
-    return Of(f)->real()->pMethods->xSync(Of(f)->real(), flags);
+    int rc = Of(f)->real()->pMethods->xSync(Of(f)->real(), flags);
+    if (rc == SQLITE_OK) Forget(*Of(f)->name);
+    return rc;
 }
 int FileSize(sqlite3_file *f, sqlite3_int64 *size) { return Of(f)->real()->pMethods->xFileSize(Of(f)->real(), size); }
 int FileLock(sqlite3_file *f, int level) { return Of(f)->real()->pMethods->xLock(Of(f)->real(), level); }
@@ -190,6 +264,7 @@ int VfsOpen(sqlite3_vfs *vfs, const char *name, sqlite3_file *f, int flags, int 
 }
 int VfsDelete(sqlite3_vfs *vfs, const char *name, int syncDir) {
     Point("delete of " + BaseName(name));
+    Forget(BaseName(name));
     return RealVfs->xDelete(RealVfs, name, syncDir);
 }
 int VfsAccess(sqlite3_vfs *, const char *name, int flags, int *out) {
@@ -248,13 +323,23 @@ BOOL CountedCopy(const WCHAR *from, const WCHAR *to, BOOL failIfExists) {
 BOOL CountedMove(const WCHAR *from, const WCHAR *to, DWORD flags) {
     Point("move " + Narrow(from) + " over " + Narrow(to));
     BOOL ok = MoveFileExW(from, to, flags);
+    if (ok) {
+        // What the moved file did not yet have on the disk goes with it.
+        Forget(Narrow(to));
+        for (Unsynced &u : NotOnDisk)
+            if (u.name == Narrow(from)) u.name = Narrow(to);
+    }
     Point("moved over " + Narrow(to));
     return ok;
 }
 
 BOOL CountedFlush(HANDLE file) {
     Point("flush of the new book");
-    return FlushFileBuffers(file);
+    BOOL ok = FlushFileBuffers(file);
+    WCHAR path[MAX_PATH];
+    DWORD n = GetFinalPathNameByHandleW(file, path, ARRAYSIZE(path), 0);
+    if (ok && n > 0 && n < ARRAYSIZE(path)) Forget(Narrow(path));
+    return ok;
 }
 
 int BackupNumber;
