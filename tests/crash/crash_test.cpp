@@ -1,7 +1,8 @@
 // Killed writes: each job of the program, run by crash_writer.exe on a copy
 // of the same books, is ended at every write point it passes (or a spread of
 // them): before the write, for a write with half of its sectors on the disk,
-// and as a power cut that loses what some files had not yet on the disk. After each end the books are judged as the next start judges them:
+// and as a power cut that loses what some (or all) files had not yet on the
+// disk. After each end the books are judged as the next start judges them:
 // the start-up checks find every book ready and set nothing aside, the
 // engine's integrity_check is ok, and every book holds exactly what it held
 // before the job or what the whole job leaves (never a part of the job, and
@@ -368,10 +369,14 @@ class KilledJobs : public testing::TestWithParam<Job> {
 
         int tried = 0, faulty = 0;
         std::string first;
-        for (int mode : {kKillBefore, kKillTorn, kPowerCut}) {
+        // Torn: the writes. A power cut that loses all that is not on the
+        // disk: the points between the writes (syncs, moves, deletes), where
+        // what a job should have flushed shows.
+        for (int mode : {kKillBefore, kKillTorn, kPowerCut, kPowerCutAll}) {
             std::vector<long> chosen;
             for (long n = 1; n <= (long)points.size(); n++) {
-                if (mode == kKillTorn && points[n - 1].compare(0, 6, "write ") != 0) continue;
+                bool write = points[n - 1].compare(0, 6, "write ") == 0;
+                if ((mode == kKillTorn && !write) || (mode == kPowerCutAll && write)) continue;
                 chosen.push_back(n);
             }
             if ((int)chosen.size() > kMostRuns) {

@@ -30,8 +30,8 @@ inline constexpr WCHAR kSavePlate[] = L"RMK0002";    // the Save: a plate with a
 // How the writer ends itself at its point: before the call (nothing of it
 // reaches the file); for a write, once the first half of its sectors is
 // written (a torn write); or before the call as a power cut, which loses,
-// of some files, what had not reached the disk.
-enum KillMode { kKillBefore = 0, kKillTorn = 1, kPowerCut = 2 };
+// of some files (or of every file), what had not reached the disk.
+enum KillMode { kKillBefore = 0, kKillTorn = 1, kPowerCut = 2, kPowerCutAll = 3 };
 
 // The writer's exit code when it ended itself at its point, and when the
 // job itself failed (a message box was shown).

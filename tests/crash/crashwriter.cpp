@@ -10,7 +10,7 @@
 // of its sectors is written, with MODE 2 as a power cut: before the call, and
 // of each file what was written to it since it last reached the disk (a
 // sync, a flush, or a move that writes through) is lost or kept, file by
-// file, as N picks. N = 0 ends nowhere: the job runs to its end and
+// file, as N picks; MODE 3 the same with all of it lost. N = 0 ends nowhere: the job runs to its end and
 // every point passed is listed in points.txt; exit code 0, or
 // kJobFailedExitCode when the job showed a message box.
 #include <winsock2.h>
@@ -91,8 +91,8 @@ bool AtKillPoint(const std::string &what) {
     if (Passed != KillAt) return false;
     char line[32];
     StringCchPrintfA(line, ARRAYSIZE(line), "%ld: ", Passed);
-    static const char *const kModeNotes[] = {"\n", " (torn)\n", " (power cut)\n"};
-    WriteNote(kKilledFile, line + what + kModeNotes[Mode % 3]);
+    static const char *const kModeNotes[] = {"\n", " (torn)\n", " (power cut)\n", " (power cut, all lost)\n"};
+    WriteNote(kKilledFile, line + what + kModeNotes[Mode & 3]);
     return true;
 }
 
@@ -118,7 +118,7 @@ void Forget(const std::string &name) {
 // Notes what a write of amt bytes at off (or a truncation to off, amt -1)
 // of the open file real is about to change.
 void NoteChange(const std::string &name, sqlite3_file *real, sqlite3_int64 off, int amt) {
-    if (Mode != kPowerCut) return;
+    if (Mode != kPowerCut && Mode != kPowerCutAll) return;
     Unsynced u{name, off, {}, 0};
     real->pMethods->xFileSize(real, &u.oldSize);
     sqlite3_int64 end = amt < 0 ? u.oldSize : off + amt;
@@ -130,9 +130,11 @@ void NoteChange(const std::string &name, sqlite3_file *real, sqlite3_int64 off, 
     NotOnDisk.push_back(std::move(u));
 }
 
-// Whether the cut loses what was not on the disk of file name: the same
-// answer for every file of a given N, half of the files lost on average.
+// Whether the cut loses what was not on the disk of file name: for every
+// file (kPowerCutAll), or the same answer for every file of a given N, half
+// of the files on average.
 bool CutLoses(const std::string &name) {
+    if (Mode == kPowerCutAll) return true;
     unsigned h = 2166136261u ^ (unsigned)KillAt;
     for (char c : name) h = (h ^ (unsigned char)c) * 16777619u;
     return (h >> 7) & 1;
@@ -162,7 +164,7 @@ void CutPower() {
 }
 
 [[noreturn]] void EndNow() {
-    if (Mode == kPowerCut) CutPower();
+    if (Mode == kPowerCut || Mode == kPowerCutAll) CutPower();
     TerminateProcess(GetCurrentProcess(), kKilledExitCode);
     ExitProcess(kKilledExitCode);
 }
