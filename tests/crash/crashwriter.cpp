@@ -318,6 +318,11 @@ void RegisterCrashVfs() {
 BOOL CountedCopy(const WCHAR *from, const WCHAR *to, BOOL failIfExists) {
     Point("copy to " + Narrow(to));
     BOOL ok = CopyFileW(from, to, failIfExists);
+    // The copy is on the disk only once it is flushed: a cut empties it.
+    if (ok && (Mode == kPowerCut || Mode == kPowerCutAll)) {
+        Forget(Narrow(to));
+        NotOnDisk.push_back({Narrow(to), 0, {}, 0});
+    }
     Point("copied to " + Narrow(to));
     return ok;
 }
