@@ -41,7 +41,7 @@ const WCHAR *const kBooks[] = {kDataFile, kInitFile, kDiaryFile, kRemarkFile};
 enum { kBookCount = 4, kData = 0, kInit = 1, kDiary = 2, kRemark = 3 };
 
 // The most runs a job is given per mode; beyond that its points are spread.
-const int kMostRuns = 30;
+const int kMostRuns = 24;
 
 std::wstring Today() {
     SYSTEMTIME now;
