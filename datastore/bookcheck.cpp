@@ -5,6 +5,8 @@
 #include <strsafe.h>
 #include <wchar.h>
 
+#include <initializer_list>
+
 #include "datastore.h"
 #include "dbfiles.h"
 #include "textutil.h"
@@ -26,6 +28,10 @@ enum JournalLook {
     kJournalLive,        // a journal the engine would play back
     kJournalUnreadable,  // there, but it could not be read
 };
+
+// Up to this size a healthy start-up checks a book whole (some 20 ms);
+// above it only the part that start-up and a search read.
+const LONGLONG kWholeCheckBytes = 4 << 20;
 
 enum HeadKind {
     kHeadProgram,   // the program's magic, and a sound size
@@ -213,13 +219,14 @@ int LookUpEdgeKey(sqlite3 *db, const char *index, bool last, char *detail, size_
     return StepAll(db, rows.stmt(), detail, detailBytes);
 }
 
-// Opens path without creating it, checks it as book, and closes it.
-int CheckBookAt(const WCHAR *path, const BookFile &book, char *detail, size_t detailBytes) {
+// Opens path without creating it, checks it as book (whole, or the part
+// that start-up and a search read), and closes it.
+int CheckBookAt(const WCHAR *path, const BookFile &book, bool whole, char *detail, size_t detailBytes) {
     char name[kPathChars * 3];
     if (!EngineFileName(path, name)) return SQLITE_CANTOPEN;
     sqlite3 *db = NULL;
     int rc = sqlite3_open_v2(name, &db, SQLITE_OPEN_READWRITE, NULL);
-    if (rc == SQLITE_OK) rc = CheckBookConnection(db, book, detail, detailBytes);
+    if (rc == SQLITE_OK) rc = CheckBookConnection(db, book, whole, detail, detailBytes);
     else if (db != NULL) EngineFailure(db, rc, detail, detailBytes);
     sqlite3_close(db);
     return rc;
@@ -239,7 +246,7 @@ int CheckStandardCopy(const BookFile &book, char *detail, size_t detailBytes) {
     // The copy takes the book's attributes; it must be writable to convert.
     if (CopyFileW(book.path, copy, FALSE) && SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL) &&
         ConvertToProgramDatabase(copy) == 1) {
-        rc = CheckBookAt(copy, book, detail, detailBytes);
+        rc = CheckBookAt(copy, book, true, detail, detailBytes);
     }
     SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(copy);
@@ -327,14 +334,28 @@ int RollBackHotJournal(const WCHAR *path) {
     return LookAtJournal(journal) == kJournalAbsent ? kJournalRolledBack : kJournalKept;
 }
 
-int CheckBookConnection(sqlite3 *db, const BookFile &book, char *detail, size_t detailBytes) {
-    int rc = QuickCheck(db, "PRAGMA quick_check(1)", detail, detailBytes);
-    if (rc != SQLITE_OK) return rc;
+int CheckBookConnection(sqlite3 *db, const BookFile &book, bool whole, char *detail, size_t detailBytes) {
     char sql[64];
+    if (whole) {
+        StringCchCopyA(sql, ARRAYSIZE(sql), "PRAGMA quick_check(1)");
+    } else {
+        StringCchPrintfA(sql, ARRAYSIZE(sql), "PRAGMA quick_check(%s)", book.settingsTable);
+    }
+    int rc = QuickCheck(db, sql, detail, detailBytes);
+    if (rc != SQLITE_OK) return rc;
     StringCchPrintfA(sql, ARRAYSIZE(sql), "SELECT C1, C2 FROM %s LIMIT 0", book.settingsTable);
     rc = RequireColumns(db, sql, detail, detailBytes);
     if (rc == SQLITE_OK && book.hasRecords) rc = RequireColumns(db, "SELECT C1 FROM VLS LIMIT 0", detail, detailBytes);
-    return rc;
+    if (rc != SQLITE_OK || whole || !book.hasRecords) return rc;
+    // The records' first and last rows: the two edges of their tree, the
+    // last one where every new row goes.
+    for (const char *edge : {"SELECT * FROM VLS ORDER BY rowid LIMIT 1", "SELECT * FROM VLS ORDER BY rowid DESC LIMIT 1"}) {
+        Query q(db, edge);
+        rc = q.prepared() == SQLITE_OK ? StepAll(db, q.stmt(), detail, detailBytes)
+                                       : EngineFailure(db, q.prepared(), detail, detailBytes);
+        if (rc != SQLITE_OK) return rc;
+    }
+    return SQLITE_OK;
 }
 
 int PrepareBookFile(const BookFile &book, WCHAR *setAside, size_t setAsideChars) {
@@ -346,7 +367,8 @@ int PrepareBookFile(const BookFile &book, WCHAR *setAside, size_t setAsideChars)
     // journal back; before that its header and length say nothing. A
     // journal that could not be played back leaves the book for the usual
     // road, whose engine tries again.
-    if (RollBackHotJournal(book.path) == kJournalKept) return kBookReady;
+    int journal = RollBackHotJournal(book.path);
+    if (journal == kJournalKept) return kBookReady;
 
     // A file that cannot be read is no proof of damage (a lock, a read
     // error): it is left for the usual road.
@@ -362,7 +384,9 @@ int PrepareBookFile(const BookFile &book, WCHAR *setAside, size_t setAsideChars)
     int rc = SQLITE_NOTADB;
     switch (JudgeHead(head, detail, sizeof detail)) {
     case kHeadProgram:
-        rc = CheckBookAt(book.path, book, detail, sizeof detail);
+        // The whole book is read after a rollback, and where that is cheap.
+        rc = CheckBookAt(book.path, book, journal == kJournalRolledBack || head.size <= kWholeCheckBytes, detail,
+                         sizeof detail);
         break;
     case kHeadStandard:
         if (!book.convertStandard) break;

@@ -36,8 +36,9 @@ enum BookState {
 //     attribute cleared first) and kBookMissing returned;
 //   - a file that the engine cannot use as this book is damaged: its header
 //     is neither the program's nor (with convertStandard) the standard one,
-//     it is shorter than its header says, it does not open, PRAGMA
-//     quick_check fails, or its settings table (and VLS) is missing. It is
+//     it is shorter than its header says, it does not open, or it fails
+//     CheckBookConnection: whole after a rollback or up to 4 MB, else the
+//     part that start-up and a search read. It is
 //     renamed, in its own folder, to "<damagedBase> YYYY-MON-DD hh_mm_ss.db"
 //     (" (2)" and so on before ".db" when that name is taken) with its
 //     journal beside it, its bytes untouched; the new path goes to setAside
@@ -73,11 +74,15 @@ enum JournalState {
 // file holds afterwards is for the checks to judge.
 int RollBackHotJournal(const WCHAR *path);
 
-// Returns SQLITE_OK when the book on db passes the start-up check
-// (quick_check, then the settings table and VLS as book asks), or the
+// Returns SQLITE_OK when the book on db passes the start-up check, or the
 // engine's code of the first failure (SQLITE_CORRUPT for a failed check or
-// a missing table) with its text in detail (detailBytes).
-int CheckBookConnection(sqlite3 *db, const BookFile &book, char *detail, size_t detailBytes);
+// a missing table) with its text in detail (detailBytes). With whole, the
+// check is PRAGMA quick_check of the whole file, then the settings table
+// and VLS as book asks; its time grows with the book. Without it, only what
+// start-up and a search read: quick_check of the settings table alone (and
+// the schema it needs), the tables' columns, and VLS's first and last rows;
+// damage elsewhere in VLS or its indexes is met by what reads it later.
+int CheckBookConnection(sqlite3 *db, const BookFile &book, bool whole, char *detail, size_t detailBytes);
 
 // Checks the first bytes of the data file at path without the engine:
 // the program's header, a page size, and a file at least as long as its

@@ -75,9 +75,11 @@ void StopForDamagedData(const WCHAR *detail) {
     WCHAR text[kNoticeChars];
     StringCchPrintfW(text, ARRAYSIZE(text),
                      L"Data kenderaan yang dikehendaki (KorvaneData.db) telah rosak. Sila salin semula "
-                     L"KorvaneData.db dari pen drive.\r\n"
+                     L"KorvaneData.db dari pen drive, dan padamkan fail KorvaneData.db-journal di sebelahnya "
+                     L"jika ada.\r\n"
                      L"The wanted-vehicle data (KorvaneData.db) is damaged. Please copy KorvaneData.db "
-                     L"again from the pen drive.\r\n[%ls]",
+                     L"again from the pen drive, and delete the file KorvaneData.db-journal beside it if "
+                     L"there is one.\r\n[%ls]",
                      detail != NULL ? detail : L"");
     ShowMessageBox(MainWindow, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONHAND);
     if (MainWindow != NULL) DestroyWindow(MainWindow);

@@ -148,9 +148,10 @@ extern int DamagedDataShown;  // 1 once the damaged-data message was shown; star
 // forgets them. Shows nothing when none was.
 void ShowSetAsideNotice(HWND owner);
 // The data file is damaged: shows, once, the message in both languages that
-// it must be copied again from the pen drive, with detail (the engine's
-// text) on its last line, and destroys the main window, which ends the
-// program. Books set aside before are told first.
+// it must be copied again from the pen drive and its journal beside it
+// deleted (a leftover would be played into the new copy), with detail (the
+// engine's text) on its last line, and destroys the main window, which ends
+// the program. Books set aside before are told first.
 void StopForDamagedData(const WCHAR *detail);
 
 // msgbox.cpp

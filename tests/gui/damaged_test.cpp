@@ -217,6 +217,40 @@ class DamagedFilesBase : public testing::Test {
         return rows;
     }
 
+    // Leaves at the target's path, prepared, the files of a commit to it that was
+    // killed while the file was shorter than its new header says, with the
+    // hot journal beside it, as the engine leaves them. Returns rowsSql's
+    // answer on the file before that commit: what must come back.
+    std::string KillInCommit(Target target, const char *prepare, const char *commit, const char *rowsSql) {
+        MakeSound(target);
+        std::wstring path = TargetPath(target), pristine = path + L".pristine", live = path + L".live";
+        {
+            testsupport::CheckDb db(path);
+            EXPECT_EQ(db.Exec(prepare), SQLITE_OK) << db.message();
+        }
+        EXPECT_TRUE(MoveFileW(path.c_str(), pristine.c_str()));
+        std::string rows = testsupport::CheckDb(pristine).One(rowsSql);
+        bool cut = false;
+        for (int at = 1; at < 1000 && !cut; at++) {
+            DeleteRootFile(live + L"-journal");
+            EXPECT_TRUE(testsupport::CopyOneFile(pristine, live));
+            {
+                testsupport::CrashCopy crash(live, at, path);
+                testsupport::CheckDb db(live);
+                EXPECT_EQ(db.Exec(commit), SQLITE_OK) << db.message();
+                if (!crash.copied()) break;
+            }
+            std::vector<unsigned char> bytes = Bytes(path);
+            size_t page = bytes.size() < 100 ? 0 : ((size_t)bytes[16] << 8) | bytes[17];
+            size_t pages = 0;
+            for (int i = 28; i < 32 && bytes.size() >= 100; i++) pages = (pages << 8) | bytes[i];
+            cut = bytes.size() < page * pages && testsupport::FileExists(path + L"-journal");
+        }
+        EXPECT_TRUE(cut) << "a kill point where the file is shorter than its header says";
+        for (const std::wstring &file : {pristine, live, live + L"-journal"}) DeleteRootFile(file);
+        return rows;
+    }
+
     std::wstring folder_;
     std::wstring data_;
     driver::Program program_;
@@ -254,6 +288,9 @@ TEST_P(DamagedFiles, KeepsTheBytesAndSaysSoOnce) {
         ASSERT_EQ(watch.messages.size(), 1u) << watch.Messages();
         EXPECT_EQ(watch.messages[0].rfind(kDataMessage, 0), 0u) << watch.Messages();
         EXPECT_NE(watch.messages[0].find(kDataMessageEnglish), std::wstring::npos) << "both languages";
+        for (const wchar_t *journal : {L"dan padamkan fail KorvaneData.db-journal di sebelahnya jika ada.",
+                                       L"and delete the file KorvaneData.db-journal beside it if there is one."})
+            EXPECT_NE(watch.messages[0].find(journal), std::wstring::npos) << "the stale journal goes too";
         EXPECT_TRUE(Bytes(data_) == damaged) << "the data file stays as it was";
         DWORD attributes = GetFileAttributesW(data_.c_str());
         EXPECT_EQ((attributes & FILE_ATTRIBUTE_READONLY) != 0, c.damage == kReadOnlyDamaged);
@@ -301,6 +338,72 @@ std::vector<DamageCase> AllCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DamagedFiles, testing::ValuesIn(AllCases()), CaseName);
+
+// A book or the data file killed in its commit comes back whole at the
+// next start: no message, nothing set aside, every committed row there.
+struct CrashCase {
+    Target target;
+    bool readOnly;  // the file is read-only as well
+};
+
+class CrashedFiles : public DamagedFilesBase, public testing::WithParamInterface<CrashCase> {};
+
+TEST_P(CrashedFiles, ComeBackWholeWithoutAWord) {
+    const CrashCase c = GetParam();
+    struct Commit {
+        const char *prepare, *sql, *rows;
+    } const kCommits[] = {
+        {"", "", ""},
+        {"", "PRAGMA journal_mode = PERSIST; BEGIN; INSERT INTO VLS SELECT * FROM VLS; COMMIT",
+         "SELECT count(*) || group_concat(C1 || C3) FROM (SELECT C1, C3 FROM VLS ORDER BY rowid LIMIT 300)"},
+        // No follow-up falls due at the start.
+        {"UPDATE VLS SET C7 = '2099-01-01'", "BEGIN; INSERT INTO VLS(C1, C2) SELECT C1 || 'X', C2 FROM VLS; COMMIT",
+         "SELECT count(*) || group_concat(C1) FROM (SELECT C1 FROM VLS ORDER BY rowid)"},
+        {"", "PRAGMA synchronous = OFF; PRAGMA locking_mode = EXCLUSIVE; BEGIN; UPDATE VLD SET C2 = C2 || 'X'; "
+         "INSERT INTO VLD SELECT * FROM VLD; COMMIT",
+         "SELECT count(*) || group_concat(C1 || C2) FROM (SELECT C1, C2 FROM VLD ORDER BY rowid)"},
+    };
+    const Commit &commit = kCommits[c.target];
+    const std::string committed = KillInCommit(c.target, commit.prepare, commit.sql, commit.rows);
+    ASSERT_FALSE(HasFailure());
+    const std::wstring path = TargetPath(c.target);
+    if (c.readOnly) {
+        ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+
+    ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
+    Watch watch;
+    watch.For(program_, 30000, true);
+    ASSERT_NE(watch.main, (HWND)NULL) << watch.Messages();
+    // A wanted plate of the data file as it was committed is found.
+    SearchOnce(&watch, datatool::SyntheticVehicle(7, 5).plate);
+    PostMessageW(watch.main, WM_CLOSE, 0, 0);
+    watch.For(program_, 10000, false);
+    EXPECT_TRUE(watch.ended);
+    EXPECT_TRUE(watch.messages.empty()) << watch.Messages();
+    EXPECT_EQ(testsupport::CheckDb(kBookPaths[kDiary]).One("SELECT C2 FROM VLS ORDER BY rowid DESC LIMIT 1"), "1")
+        << "the search found its plate and was logged";
+
+    for (Target t : {kInit, kDiary, kRemark})
+        EXPECT_TRUE(RootFiles(std::wstring(kDamagedBases[t]) + L" *.db").empty()) << "nothing is set aside";
+    EXPECT_FALSE(testsupport::FileExists(path + L"-journal") &&
+                 Bytes(path + L"-journal").size() >= 8 && Bytes(path + L"-journal")[0] == 0xd9)
+        << "no hot journal is left";
+    testsupport::CheckDb book(path);
+    ASSERT_TRUE(book.ok());
+    EXPECT_EQ(book.One("PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(book.One(commit.rows), committed) << "every committed row, and nothing of the killed commit";
+}
+
+std::string CrashCaseName(const testing::TestParamInfo<CrashCase> &info) {
+    static const char *const kTargets[] = {"Init", "Diary", "Remark", "Data"};
+    return std::string(kTargets[info.param.target]) + (info.param.readOnly ? "_ReadOnly" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CrashedFiles,
+                         testing::Values(CrashCase{kDiary, false}, CrashCase{kRemark, false}, CrashCase{kData, false},
+                                         CrashCase{kData, true}),
+                         CrashCaseName);
 
 }  // namespace
 
