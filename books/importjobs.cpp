@@ -369,10 +369,15 @@ bool ImportRemarkRows(HWND dialog, int *count) {
 }
 
 // A copy of the chosen file made beside the own diary, then checked and
-// moved over it by ReplaceBookFile.
+// moved over it by ReplaceBookFile. The copy takes no read-only mark from
+// a backup kept on a CD or a write-protected drive: it is to be written.
 bool CopyForRestore(const WCHAR *from, const WCHAR *to) {
     DeleteFileW(to);
-    return (BookCopyHook != NULL ? BookCopyHook(from, to, FALSE) : CopyFileW(from, to, FALSE)) != FALSE;
+    if ((BookCopyHook != NULL ? BookCopyHook(from, to, FALSE) : CopyFileW(from, to, FALSE)) == FALSE) return false;
+    DWORD attributes = GetFileAttributesW(to);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           ((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+            SetFileAttributesW(to, attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE);
 }
 
 // The VLS row count of a diary file, through a read-only connection.

@@ -460,10 +460,14 @@ TEST_F(ImportTest, UseBackUpDiaryAsksFirstAndReplacesOnlyOnYes) {
     EXPECT_TRUE(SearchLogs());
     own = BookText(live::kDiaryBook);
 
+    // A backup kept read-only (on a CD, say) becomes a diary that takes writes.
     booktest::QuestionAnswer = IDYES;
+    ASSERT_TRUE(SetFileAttributesW(kImportBook, FILE_ATTRIBUTE_READONLY));
     ChooseFile(Job::kRestore, kImportBook);
     std::wstring message, title;
     ASSERT_TRUE(RunDialog(Job::kRestore, L"ownpass", L"filepass", L"", true, &message, &title));
+    SetFileAttributesW(kImportBook, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesW(live::kDiaryBook) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(message, L"\r\nWork done. You are now using the BackUp Diary.");
     EXPECT_EQ(title, L"Use BackUp Diary - Finished");
     EXPECT_EQ(BookText(live::kDiaryBook), chosen);
