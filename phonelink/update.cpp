@@ -170,18 +170,15 @@ bool Exec(sqlite3 *db, const char *sql, std::string *error) {
     return rc == SQLITE_OK;
 }
 
-// The settings of the apply. The data book is written with its syncs off
-// (a copy from the pen drive brings it back); the remark book, small and
-// the agent's own, keeps its syncs, so a power cut in the apply leaves it
-// whole, as it was or with the reply applied.
-void FastPragmas(sqlite3 *db, bool syncsOff) {
-    if (syncsOff) Exec(db, "PRAGMA synchronous = OFF;", NULL);
+// The apply keeps the engine's syncs: its journal must be on the disk before
+// the pages it guards are overwritten, or a power cut in the apply leaves a
+// damaged data file or remark book.
+void FastPragmas(sqlite3 *db) {
     Exec(db, "PRAGMA temp_store = MEMORY;", NULL);
     Exec(db, "PRAGMA locking_mode = EXCLUSIVE;", NULL);
 }
 
-void NormalPragmas(sqlite3 *db, bool syncsOff) {
-    if (syncsOff) Exec(db, "PRAGMA synchronous = NORMAL;", NULL);
+void NormalPragmas(sqlite3 *db) {
     Exec(db, "PRAGMA temp_store = DEFAULT;", NULL);
     Exec(db, "PRAGMA locking_mode = NORMAL;", NULL);
     // Leaving exclusive mode lets the file go only at the next access;
@@ -621,8 +618,8 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     // The data book may keep its read lock between lookups; the apply's end
     // releases every lock, and that mode comes back after it.
     bool keepsReadLock = LockingModeIsExclusive(DataDb);
-    FastPragmas(DataDb, true);
-    FastPragmas(RemarkDb, false);
+    FastPragmas(DataDb);
+    FastPragmas(RemarkDb);
     // A cache that holds the pages a large reply changes, so that they are
     // neither written out early nor read twice; the setting comes back after.
     int cacheSize = CacheSizeSetting(DataDb);
@@ -709,8 +706,8 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
         if (remarksCommitted && remarksKept != NULL) *remarksKept = remarksDeleted;
     }
     if (cacheSize != 0) SetCacheSize(DataDb, cacheSize);
-    NormalPragmas(RemarkDb, false);
-    NormalPragmas(DataDb, true);
+    NormalPragmas(RemarkDb);
+    NormalPragmas(DataDb);
     if (keepsReadLock) Exec(DataDb, "PRAGMA locking_mode = EXCLUSIVE;", NULL);
     return ok;
 }

@@ -79,19 +79,6 @@ bool FileExists(const std::wstring &path);
 // last part may hold "*" and "?".
 std::vector<std::wstring> MatchingFiles(const std::wstring &pattern);
 
-// Stand-ins for the file calls of a book's replace (same signatures as
-// MoveFileExW and FlushFileBuffers):
-// MoveThenHold moves as MoveFileExW does and then holds the moved file open
-// alone, as another program (a virus scanner) may, until ReleaseHeldFile;
-// no one else can open it meanwhile. The flags of the last move through
-// either move are in LastMoveFlags.
-BOOL MoveThenHold(const WCHAR *from, const WCHAR *to, DWORD flags);
-BOOL RecordedMove(const WCHAR *from, const WCHAR *to, DWORD flags);
-void ReleaseHeldFile();
-extern DWORD LastMoveFlags;
-// A flush that does not reach the disk (ERROR_DISK_FULL).
-BOOL FailingFlush(HANDLE file);
-
 // The files that a writer killed at one point of its commit leaves: while
 // it lives, a file layer over the engine's own is the default, and it
 // counts the changes (writes, truncations, the journal's deletion) that the
@@ -119,6 +106,19 @@ class CrashCopy {
     bool copied_ = false;
     bool installed_ = false;
 };
+
+// Stand-ins for the file calls of a book's replace (same signatures as
+// MoveFileExW and FlushFileBuffers):
+// MoveThenHold moves as MoveFileExW does and then holds the moved file open
+// alone, as another program (a virus scanner) may, until ReleaseHeldFile;
+// no one else can open it meanwhile. The flags of the last move through
+// either move are in LastMoveFlags.
+BOOL MoveThenHold(const WCHAR *from, const WCHAR *to, DWORD flags);
+BOOL RecordedMove(const WCHAR *from, const WCHAR *to, DWORD flags);
+void ReleaseHeldFile();
+extern DWORD LastMoveFlags;
+// A flush that does not reach the disk (ERROR_DISK_FULL).
+BOOL FailingFlush(HANDLE file);
 
 // UTF-8 text of a wide text, for engine calls and messages.
 std::string Utf8(const std::wstring &text);
