@@ -68,6 +68,10 @@ run_suite() (
   run=$KORVANE_ARCH_BUILD/test-run
   export KORVANE_TEMPLATE_PREFIX=$run/template/prefix
   export KORVANE_ENTRIES=$run/entries
+  # An entry that starts Wine without own-prefix.sh still stays off the
+  # host's own files.
+  mkdir -p "$run/shared/home"
+  export HOME=$run/shared/home WINEPREFIX=$run/shared/prefix
   cd "$KORVANE_ARCH_BUILD"
   ctest --output-on-failure --timeout 300 -j"$(nproc)" "$@"
 )
