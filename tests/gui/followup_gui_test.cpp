@@ -91,12 +91,23 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     EXPECT_EQ(rows[0][2], L"DUE7");
     EXPECT_EQ(rows[0][5], L"BANK RAKYAT");
 
-    // A click on the row fills the fields.
-    RECT header = {}, area = {};
-    GetWindowRect((HWND)SendMessageW(list, LVM_GETHEADER, 0, 0), &header);
-    GetWindowRect(list, &area);
+    // A click on the row fills the fields. It goes where the screen shows
+    // the row once the window is in front and stays where it is.
     SetForegroundWindow(dialog);
-    ClickScreen(area.left + 40, header.bottom + 7);
+    RECT header = {}, area = {}, before = {}, now = {};
+    POINT row = {};
+    DWORD start = GetTickCount();
+    for (;;) {
+        GetWindowRect(dialog, &before);
+        Sleep(50);
+        GetWindowRect(dialog, &now);
+        GetWindowRect((HWND)SendMessageW(list, LVM_GETHEADER, 0, 0), &header);
+        GetWindowRect(list, &area);
+        row = {area.left + 40, header.bottom + 7};
+        bool ready = GetForegroundWindow() == dialog && EqualRect(&before, &now) && WindowFromPoint(row) == list;
+        if (ready || GetTickCount() - start >= 5000) break;
+    }
+    ClickScreen(row.x, row.y);
     ASSERT_EQ(WaitForText(driver::FindControl(dialog, 1011), L"DUE7", 5000), L"DUE7");
     EXPECT_EQ(driver::GetText(driver::FindControl(dialog, 1029)), L"2020");
 

@@ -85,18 +85,28 @@ if [ -n "$template" ] && [ -f "$template/system.reg" ]; then
   done < <(find "$WINEPREFIX/drive_c" -type l -print0)
 fi
 
-# The X display.
-fifo=$entry/display
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 "${KORVANE_SCREEN:-1280x1024x24}" -nolisten tcp -noreset \
-  3>"$fifo" >"$entry/xvfb.log" 2>&1 &
-xvfb_pid=$!
-if ! read -r -t 60 display <"$fifo"; then
-  echo "own-prefix: Xvfb did not start" >&2
+# The X display. Xvfb started beside many others now and then fails to
+# make its keyboard; another try then starts.
+display=
+for attempt in 1 2 3; do
+  fifo=$entry/display
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${KORVANE_SCREEN:-1280x1024x24}" -nolisten tcp -noreset \
+    3>"$fifo" >"$entry/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  if read -r -t 60 display <"$fifo"; then
+    break
+  fi
+  display=
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
+  echo "own-prefix: Xvfb did not start (attempt $attempt of 3):" >&2
   cat "$entry/xvfb.log" >&2
-  exit 1
-fi
+done
 rm -f "$fifo"
+[ -n "$display" ] || exit 1
 export DISPLAY=:$display
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
