@@ -39,8 +39,12 @@ srcversion() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/ {print $2; 
 
 # Fetches a Debian source package into $top/src/NAME-VERSION (unpacked and
 # with Debian's own patches applied) and echoes the folder.
+# Both architectures' builds may run at once: a lock per package keeps them
+# from unpacking the same source together.
 fetch_source() {
   local name=$1 version=$2 dir=$top/src/$1-$2
+  exec {lock}>"$top/src/.$name.lock"
+  flock "$lock"
   if [ ! -f "$dir/.complete" ]; then
     rm -rf "$dir" "$dir.tmp"
     mkdir -p "$dir.tmp"
@@ -53,6 +57,7 @@ fetch_source() {
     rm -rf "$dir.tmp"
     touch "$dir/.complete"
   fi
+  exec {lock}>&-
   echo "$dir"
 }
 
@@ -83,10 +88,13 @@ if [ ! -f "$sqlite_dir/.complete" ]; then
   python3 "$here/patch-sqlite.py" shell "$work/shell.c" "$sqlite_dir/shell.c"
   cp "$work/sqlite3.h" "$sqlite_dir/include/"
   cc=$mingw-gcc-posix
+  # The engine and the shell compile side by side; the shell links last.
+  $cc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite_dir/include" -c "$sqlite_dir/shell.c" -o "$work/shell.o" &
+  shell_pid=$!
   $cc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite_dir/include" -c "$sqlite_dir/sqlite3.c" -o "$work/sqlite3.o"
+  wait "$shell_pid"
   $mingw-ar rcs "$sqlite_dir/lib/libkorvanesqlite.a" "$work/sqlite3.o"
-  $cc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite_dir/include" "$sqlite_dir/shell.c" \
-      "$sqlite_dir/lib/libkorvanesqlite.a" -static -o "$sqlite_dir/bin/KorvaneSql.exe"
+  $cc -O2 "$work/shell.o" "$sqlite_dir/lib/libkorvanesqlite.a" -static -o "$sqlite_dir/bin/KorvaneSql.exe"
   rm -rf "$work"
   touch "$sqlite_dir/.complete"
 fi

@@ -20,7 +20,7 @@ PACKAGES=(
   g++-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
   libz-mingw-w64-dev
-  wine wine64 xvfb x11-utils imagemagick
+  wine wine64 xvfb x11-utils imagemagick iproute2
   rapidjson-dev googletest
   python3
 )

@@ -35,13 +35,29 @@ class KillGuard {
     driver::Program &program_;
 };
 
-// A real mouse click at a point of the screen.
+// A real mouse click at a point of the screen. The pointer is moved there
+// first and the click waits until it is there (the display may still move
+// it to where it stood when a window appeared under it); the press and the
+// release carry the point too.
 void ClickScreen(int x, int y) {
     SetCursorPos(x, y);
+    DWORD start = GetTickCount();
+    for (;;) {
+        POINT at = {};
+        GetCursorPos(&at);
+        if ((at.x == x && at.y == y) || GetTickCount() - start >= 5000) break;
+        Sleep(20);
+        SetCursorPos(x, y);
+    }
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    for (INPUT &event : input) {
+        event.type = INPUT_MOUSE;
+        event.mi.dx = (LONG)((((LONGLONG)x << 16) + width - 1) / width);
+        event.mi.dy = (LONG)((((LONGLONG)y << 16) + height - 1) / height);
+    }
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
     SendInput(2, input, sizeof(INPUT));
 }
 
@@ -99,12 +115,23 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     EXPECT_EQ(rows[0][2], L"DUE7");
     EXPECT_EQ(rows[0][5], L"BANK RAKYAT");
 
-    // A click on the row fills the fields.
-    RECT header = {}, area = {};
-    GetWindowRect((HWND)SendMessageW(list, LVM_GETHEADER, 0, 0), &header);
-    GetWindowRect(list, &area);
+    // A click on the row fills the fields. It goes where the screen shows
+    // the row once the window is in front and stays where it is.
     SetForegroundWindow(dialog);
-    ClickScreen(area.left + 40, header.bottom + 7);
+    RECT header = {}, area = {}, before = {}, now = {};
+    POINT row = {};
+    DWORD start = GetTickCount();
+    for (;;) {
+        GetWindowRect(dialog, &before);
+        Sleep(50);
+        GetWindowRect(dialog, &now);
+        GetWindowRect((HWND)SendMessageW(list, LVM_GETHEADER, 0, 0), &header);
+        GetWindowRect(list, &area);
+        row = {area.left + 40, header.bottom + 7};
+        bool ready = GetForegroundWindow() == dialog && EqualRect(&before, &now) && WindowFromPoint(row) == list;
+        if (ready || GetTickCount() - start >= 5000) break;
+    }
+    ClickScreen(row.x, row.y);
     ASSERT_EQ(WaitForText(driver::FindControl(dialog, 1011), L"DUE7", 5000), L"DUE7");
     EXPECT_EQ(driver::GetText(driver::FindControl(dialog, 1029)), L"2020");
 

@@ -64,6 +64,12 @@ bool WaitFor(const std::function<bool()> &pred, DWORD timeoutMs = 5000) {
     return true;
 }
 
+// For a change that nothing in the program shows: polls for timeoutMs
+// while pred holds; false as soon as it fails.
+bool Holds(const std::function<bool()> &pred, DWORD timeoutMs) {
+    return !WaitFor([&] { return !pred(); }, timeoutMs);
+}
+
 class Window : public testing::Test {
   protected:
     static void SetUpTestSuite() { KeyCipherContexts(); }
@@ -180,7 +186,8 @@ TEST_F(Window, HandphoneLocationsReachTheDiaryAndEveryEndIsShown) {
         // Noise on the line is no location: the next search logs the last
         // good one, and the link stays up.
         ASSERT_TRUE(phone.SendRaw("NOISE ON THE LINE"));
-        Sleep(300);
+        std::wstring linked = Text(IDC_LINK_STATUS);
+        Holds([&] { return Text(IDC_LINK_STATUS) == linked; }, 300);
         Find(L"BJK9921");
         diary = Diary();
         ASSERT_EQ(diary.size(), 3u);
@@ -233,7 +240,7 @@ TEST_F(Window, HandphoneLocationsReachTheDiaryAndEveryEndIsShown) {
         driver::Click(Control(IDC_GPS));
         EXPECT_EQ(Text(IDC_GPS_STATUS), L"");
         EXPECT_TRUE(phone.WaitForClose(3000));
-        Sleep(300);
+        Holds([&] { return Text(IDC_LINK_STATUS) == L""; }, 300);
         EXPECT_EQ(Text(IDC_LINK_STATUS), L"") << "a stop by the agent is no lost connection";
     }
     {

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <iphlpapi.h>
 
 #include <functional>
 #include <string>
@@ -33,6 +34,28 @@ bool PumpUntil(const std::function<bool()> &pred, DWORD timeoutMs = 5000) {
         MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
     }
     return true;
+}
+
+// True while a socket of this machine listens on TCP port (any address).
+bool Listening(int port) {
+    std::vector<unsigned char> buffer(sizeof(MIB_TCPTABLE));
+    ULONG size = (ULONG)buffer.size();
+    DWORD rc;
+    while ((rc = GetTcpTable((MIB_TCPTABLE *)buffer.data(), &size, FALSE)) == ERROR_INSUFFICIENT_BUFFER)
+        buffer.resize(size);
+    if (rc != NO_ERROR) return false;
+    const MIB_TCPTABLE *table = (const MIB_TCPTABLE *)buffer.data();
+    for (DWORD i = 0; i < table->dwNumEntries; i++) {
+        const MIB_TCPROW &row = table->table[i];
+        if (row.dwState == MIB_TCP_STATE_LISTEN && ntohs((u_short)row.dwLocalPort) == port) return true;
+    }
+    return false;
+}
+
+// Waits, dispatching messages meanwhile, until the listener of the last
+// start has ended.
+void WaitForListenerEnd() {
+    PumpUntil([] { return ListenThread == NULL || WaitForSingleObject(ListenThread, 0) == WAIT_OBJECT_0; });
 }
 
 std::wstring Text(int id) {
@@ -272,15 +295,15 @@ TEST_F(Link, StoppingInAnyStateLeavesNoSocketBehind) {
     ToggleHandphoneLink();
     EXPECT_EQ(HandphoneLinkOn.load(), 0);
     EXPECT_EQ(Text(IDC_LINK_STATUS), L"");
-    Sleep(300);
+    WaitForListenerEnd();
     peers::FakeHandphone late;
     EXPECT_FALSE(late.Connect(kHandphonePort, 300)) << "nothing listens after the stop";
 
     // A stop while the listener waits in accept, then a fresh start.
     ToggleHandphoneLink();
-    Sleep(300);
+    PumpUntil([] { return Listening(kHandphonePort); });
     ToggleHandphoneLink();
-    Sleep(300);
+    WaitForListenerEnd();
     EXPECT_FALSE(late.Connect(kHandphonePort, 300));
 
     // A stop while connected: blank status, the receiver's wait wakes and it

@@ -724,7 +724,8 @@ TEST_F(Update, ATricklingServerIsDroppedWhileTheWindowRepaints) {
     std::atomic<int> enabledSeen(0);
     HWND host = host_;
     std::thread watcher([&] {
-        Sleep(300);
+        // Once the trickling reply is under way (both requests are in):
+        while (running && server_.Requests().size() < 2) Sleep(20);
         PostMessageW(host, WM_APP, 0, 0);  // a command that must wait for the run's end
         while (running) {
             InvalidateRect(host, NULL, TRUE);

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 #include <stdlib.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,24 @@ void RemoveFile(const std::wstring &path) {
     DeleteFileW(path.c_str());
 }
 
+// Waits until the modules of process pid can be listed, as the setup lists
+// them to find the programs it stops: the process has started.
+bool WaitForModules(DWORD pid, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+        if (snapshot != INVALID_HANDLE_VALUE) {
+            MODULEENTRY32W module = {};
+            module.dwSize = sizeof module;
+            BOOL listed = Module32FirstW(snapshot, &module);
+            CloseHandle(snapshot);
+            if (listed) return true;
+        }
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
 int ProgressPosition(HWND bar) {
     DWORD_PTR position = 0;
     SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
@@ -110,13 +129,35 @@ int ProgressPosition(HWND bar) {
 // window is put on top first, so nothing else covers it.
 struct ScreenColours {
     int blue = 0, red = 0, black = 0;
+    bool operator==(const ScreenColours &o) const { return blue == o.blue && red == o.red && black == o.black; }
 };
 
+ScreenColours ScreenColoursOf(HWND control);
+
+// The window is repainted and the colours read once its paint is done and
+// two reads a tenth of a second apart agree (the painting process hands its
+// drawing to the X server a moment after its paint).
 ScreenColours ColoursOf(HWND top, HWND control) {
     SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(top, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     driver::Settle(top);
-    Sleep(300);
+    DWORD start = GetTickCount();
+    while ((GetUpdateRect(top, NULL, FALSE) || GetUpdateRect(control, NULL, FALSE)) &&
+           GetTickCount() - start < 5000) {
+        Sleep(20);
+        driver::Settle(top);
+    }
+    ScreenColours last = ScreenColoursOf(control);
+    for (;;) {
+        Sleep(100);
+        ScreenColours now = ScreenColoursOf(control);
+        if (now == last || GetTickCount() - start >= 5000) return now;
+        last = now;
+    }
+}
+
+// The colours of the screen inside control, as they are now.
+ScreenColours ScreenColoursOf(HWND control) {
     ScreenColours colours;
     RECT rect;
     if (!GetWindowRect(control, &rect)) return colours;
@@ -531,7 +572,8 @@ TEST_F(Setup, StopsTheNamedProgramsBeforeReplacingThem) {
     std::vector<driver::Program *> victims;
     for (const std::wstring &exe : stopped) victims.push_back(StartProgram(exe));
     driver::Program *bystander = StartProgram(others + L"Other.exe");
-    Sleep(1000);
+    for (driver::Program *program : victims) WaitForModules(program->pid, 10000);
+    WaitForModules(bystander->pid, 10000);
 
     HWND window = StartSetup();
     ASSERT_NE(window, (HWND)NULL);

@@ -211,9 +211,26 @@ void PressKey(HWND window, UINT vk) {
     Settle(window);
 }
 
+// True when window is the foreground window and its thread's keyboard
+// focus lies in it: keys sent by SendInput then reach it.
+static bool HasKeyboard(HWND window) {
+    if (GetForegroundWindow() != window) return false;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info)) return false;
+    return info.hwndFocus != NULL && (info.hwndFocus == window || IsChild(window, info.hwndFocus));
+}
+
 void PressCtrlKey(HWND window, WORD vk) {
     SetForegroundWindow(window);
-    Sleep(200);
+    DWORD start = GetTickCount(), asked = start;
+    while (!HasKeyboard(window) && GetTickCount() - start < kSendTimeoutMs) {
+        Sleep(kPollMs / 5);
+        if (GetTickCount() - asked >= 500) {
+            SetForegroundWindow(window);
+            asked = GetTickCount();
+        }
+    }
     INPUT keys[4] = {};
     const WORD vks[4] = {VK_CONTROL, vk, vk, VK_CONTROL};
     for (int i = 0; i < 4; i++) {
