@@ -10,7 +10,11 @@ namespace crashjobs {
 
 namespace {
 
+// The writer lies in the build's program folder (KORVANE_BIN); the test
+// program itself may run from a copy elsewhere.
 std::wstring WriterPath() {
+    std::wstring bin = testsupport::HostFolderFromEnv("KORVANE_BIN");
+    if (!bin.empty()) return bin + L"crash_writer.exe";
     WCHAR self[MAX_PATH];
     DWORD n = GetModuleFileNameW(NULL, self, ARRAYSIZE(self));
     std::wstring path(self, n);
