@@ -32,9 +32,15 @@ DWORD RunCrashWriter(const char *job, const std::wstring &folder, long killAt, i
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
-        fprintf(stderr, "crash_writer does not start: %lu\n", GetLastError());
-        return (DWORD)-1;
+    // Under load Wine can fail a start for a moment (ERROR_INTERNAL_ERROR,
+    // say): that start is tried again; a missing program fails at once.
+    for (int attempt = 1; !CreateProcessW(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi); attempt++) {
+        DWORD error = GetLastError();
+        fprintf(stderr, "crash_writer does not start: %lu (attempt %d)\n", error, attempt);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_EXE_FORMAT ||
+            attempt == 5)
+            return (DWORD)-1;
+        Sleep(200 * attempt);
     }
     DWORD code = (DWORD)-1;
     if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
