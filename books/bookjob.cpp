@@ -65,8 +65,6 @@ bool SuffixedName(const WCHAR *name, int n, WCHAR *out, size_t outChars) {
     return SUCCEEDED(StringCchPrintfW(out, outChars, L"%.*ls (%d)%ls", (int)stem, name, n, name + stem));
 }
 
-const WCHAR *ErrorCaption() { return UseEnglish ? L"Error" : L"Masaalah"; }
-
 bool BackUpBook(HWND window, const WCHAR *source, void (*clockName)(WCHAR *, int), WCHAR *backup,
                 size_t backupChars, const WCHAR *spare) {
     if (MakeCheckedBackup(source, BackupNameHook != NULL ? BackupNameHook : clockName, backup, backupChars, spare))
@@ -365,7 +363,7 @@ bool BackUpDiaryBook(HWND window, const WCHAR *spare) {
 // ---- Job transaction ---------------------------------------------------------------
 
 void ShowJobFailure(HWND window, const WCHAR *english, const WCHAR *malay) {
-    ShowMessageBox(window, UseEnglish ? english : malay, ErrorCaption(), MB_OK | MB_ICONERROR);
+    ShowMessageBox(window, Pick(english, malay), ErrorCaption(), MB_OK | MB_ICONERROR);
 }
 
 BookJob::BookJob(sqlite3 **db, HWND window)

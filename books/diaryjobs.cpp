@@ -102,8 +102,6 @@ struct JobFault {
     }
 };
 
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
 HWND JobWindow() { return PasswordEntryDialogHandle; }
 
 void ShowJobTitle(const WCHAR *english, const WCHAR *malay) {

@@ -13,6 +13,7 @@
 #include "mainwindow.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "textutil.h"
 
 WCHAR ImportOwnerName[256];
 int KeepOwnRemark = 1;
@@ -24,8 +25,6 @@ enum {
     kDiaryColumns = 11,
     kRemarkColumns = 7,
 };
-
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
 
 // A prepared statement, finalized when the guard goes.
 class Statement {

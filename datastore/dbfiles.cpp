@@ -123,11 +123,9 @@ int ConvertToProgramDatabase(const WCHAR *path) {
 }
 
 void MonthAbbreviation(int month, WCHAR *buf, int count) {
-    static const WCHAR *const kMonths[12] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
-                                             L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
     if (count <= 0) return;
-    const WCHAR *text = (month >= 1 && month <= 12) ? kMonths[month - 1] : L"";
-    StringCchCopyW(buf, (size_t)count, text);
+    StringCchCopyW(buf, (size_t)count, MonthName(month));
+    UpperCaseText(buf);
 }
 
 void FormatBackupPath(WCHAR *buf, int count, const WCHAR *base, const SYSTEMTIME *t) {

@@ -86,7 +86,7 @@ int OpenBook(sqlite3 **db, const WCHAR *path, const WCHAR *shownName, HWND windo
         WCHAR text[kPathChars + 64];
         StringCchPrintfW(text, ARRAYSIZE(text),
                          UseEnglish ? L"File[%ls] does not exist" : L"File[%ls] tidak wujud", shownName);
-        ShowMessageBox(window, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONERROR);
+        ShowMessageBox(window, text, ErrorCaption(), MB_OK | MB_ICONERROR);
         if (destroyOnMissing && window != NULL) DestroyWindow(window);
         return kSchemaNoFile;
     }

@@ -125,6 +125,13 @@ int SelectSql(sqlite3 *db, const WCHAR *statement, int mode);
 // row. Missing and NULL cells read as empty texts.
 int OnSelectRow(void *counter, int columnCount, char **values, char **names);
 
+// Formats DataVersionText from DataVersion, DataVersionUpdate and
+// DataVersionPatch: "[update %s]" follows the version when the update
+// differs from it (compared without regard to case), "[patch %s]" when the
+// patch is anything but the exact text "FACTORY". Start-up (mode 3) and the
+// online update both build it here.
+void BuildDataVersionText(void);
+
 // Formats the line of a found vehicle or remark: "plate | arrears | date |
 // financier | description", the arrears and the date left out (with their
 // separators) when empty.

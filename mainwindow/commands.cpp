@@ -20,6 +20,7 @@
 #include "mainwindow.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "textutil.h"
 
 WCHAR ImportFilePath[kPathChars];
 AdaptersInfoFn AdaptersInfoHook;
@@ -98,7 +99,7 @@ const FileChoice kImportRemark = {
 enum { kRemarkVersionFloor = 1000 };  // remark books count their schema versions from here
 
 void ShowRefusal(HWND window, const Text &text) {
-    ShowMessageBox(window, UseEnglish ? text.english : text.malay, UseEnglish ? L"Error" : L"Masaalah", MB_OK);
+    ShowMessageBox(window, Pick(text.english, text.malay), ErrorCaption(), MB_OK);
 }
 
 void CloseImportDb() {

@@ -125,7 +125,7 @@ bool OpenDataDatabase(HWND window) {
         WCHAR text[kTextChars];
         StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"File[%ls] does not exist" : L"File[%ls] tidak wujud",
                          kDataFileName);
-        return StopStartUp(window, text, UseEnglish ? L"Error" : L"Masaalah", MB_ICONHAND);
+        return StopStartUp(window, text, ErrorCaption(), MB_ICONHAND);
     }
     char detail[kTextChars];
     // A journal that could not be played back leaves the header unjudged:

@@ -44,6 +44,9 @@ void FillMainTexts(void);
 // Fills the start message, the result font, the find history and the
 // contact lines; gives the plate entry its limit and the focus.
 void FillStartScreen(void);
+// Sets the data-version line 13006 and the start message 11004 (program
+// title and DataVersionText) in UseEnglish's language.
+void ShowVersionTexts(void);
 // Shows the controls of the search screen (the first Find does this).
 void ShowSearchScreen(void);
 // Sets the texts, list headers and menu items that differ between the

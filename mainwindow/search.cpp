@@ -135,7 +135,7 @@ void ShowSearchNotLogged(int rc) {
                                   L"Diary). Carian tetap dibuat seperti biasa; carian seterusnya akan cuba lagi."
                                   L"\r\n[%ls]",
                      reason);
-    ShowMessageBox(MainWindow, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONEXCLAMATION);
+    ShowMessageBox(MainWindow, text, ErrorCaption(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ClearDetailFields() {

@@ -25,6 +25,7 @@
 #include "mainwindow.h"
 #include "md5.h"
 #include "resource.h"
+#include "sqlexec.h"
 #include "sqlite3.h"
 #include "textutil.h"
 
@@ -725,29 +726,8 @@ void ReadUpdateServerOverrides(void) {
 }
 
 void RefreshDataVersionTexts(void) {
-    bool update = _wcsicmp(DataVersion, DataVersionUpdate) != 0;
-    bool patched = _wcsicmp(DataVersionPatch, L"FACTORY") != 0;
-    if (update && patched) {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls][patch %ls]",
-                         DataVersion, DataVersionUpdate, DataVersionPatch);
-    } else if (update) {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls]", DataVersion,
-                         DataVersionUpdate);
-    } else if (patched) {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[patch %ls]", DataVersion,
-                         DataVersionPatch);
-    } else {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls", DataVersion);
-    }
-    WCHAR text[kStatusChars * 2];
-    StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"Data Version: %ls" : L"Data Versi: %ls",
-                     DataVersionText);
-    SetWindowTextW(MainControl(IDC_DATA_VERSION), text);
-    StringCchPrintfW(text, ARRAYSIZE(text),
-                     UseEnglish ? L"Software Version: %ls\r\nData Version: %ls"
-                                : L"Software Versi: %ls\r\nData Versi: %ls",
-                     L"Korvane 14.906", DataVersionText);
-    SetWindowTextW(MainControl(IDC_START_MESSAGE), text);
+    BuildDataVersionText();
+    ShowVersionTexts();
 }
 
 // ---- The run -----------------------------------------------------------------
