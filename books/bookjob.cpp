@@ -450,15 +450,6 @@ bool FormatJobStatement(WCHAR *out, size_t outChars, const WCHAR *format, ...) {
 
 // ---- Whole-file replace --------------------------------------------------------------
 
-int OpenBookConnection(sqlite3 **db, const WCHAR *path) {
-    *db = NULL;
-    char name[kPathChars * 3];
-    if (!EngineFileName(path, name)) return SQLITE_CANTOPEN;
-    int rc = sqlite3_open_v2(name, db, SQLITE_OPEN_READWRITE, NULL);
-    if (rc != SQLITE_OK) CloseConnection(db);
-    return rc;
-}
-
 bool VerifyBookFile(const WCHAR *path, const char *countSql, long long expectedCount) {
     sqlite3 *db = NULL;
     if (OpenBookConnection(&db, path) != SQLITE_OK) return false;

@@ -77,7 +77,7 @@ class RemarkOffScreen {
 
 // ---- Dialog 800: Import Diary (5) and Use BackUp Diary (4) ------------------------
 
-bool IsRestore() { return PendingAction == 4; }
+bool IsRestore() { return PendingAction == kActionUseBackUpDiary; }
 
 BOOL ImportDiary_OnInit(HWND dialog) {
     ImportDiaryDialogHandle = dialog;

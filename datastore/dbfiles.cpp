@@ -220,3 +220,15 @@ int SetUpDataBookReads(sqlite3 *db) {
         rc = sqlite3_exec(db, "PRAGMA mmap_size = 0;", NULL, NULL, NULL);
     return rc;
 }
+
+int OpenBookConnection(sqlite3 **db, const WCHAR *path) {
+    *db = NULL;
+    char name[kPathChars * 3];
+    if (!EngineFileName(path, name, sizeof(name))) return SQLITE_CANTOPEN;
+    int rc = sqlite3_open_v2(name, db, SQLITE_OPEN_READWRITE, NULL);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(*db);
+        *db = NULL;
+    }
+    return rc;
+}

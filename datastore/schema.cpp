@@ -7,7 +7,7 @@
 #include "cipher.h"
 #include "datastore.h"
 #include "dbfiles.h"
-#include "mainwindow.h"
+#include "msgbox.h"
 #include "sqlexec.h"
 #include "textutil.h"
 

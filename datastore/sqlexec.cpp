@@ -31,10 +31,6 @@ int DiaryLogFailure;
 
 namespace {
 
-// Controls of the Diary window that the modes fill; its list's parent is
-// the window. No open Diary window: no target.
-enum { kDiaryRowCountLabel = 405, kDiaryFinancierCombo = 407 };
-
 // The cell of column i, or "" for a NULL cell or a column the row lacks.
 const char *Cell(int columnCount, char **values, int i) {
     if (values == NULL || i < 0 || i >= columnCount || values[i] == NULL) return "";
@@ -240,7 +236,7 @@ void CopyPlainSlots(int columnCount, char **values, int count) {
 // Mode 28 on an open Diary window: the list's item count and its label.
 void ShowDiaryRowCount(int count) {
     DiaryList.ListViewBoxSetItemCount(count);
-    HWND label = DiaryWindowControl(kDiaryRowCountLabel);
+    HWND label = DiaryWindowControl(IDC_DIARY_COUNT);
     if (label != NULL) SetRowCountText(label, count);
 }
 
@@ -483,7 +479,7 @@ int OnSelectRow(void *counter, int columnCount, char **values, char **) {
         DecodeInto(DataCipher, first, SelectSlots[0]);
         StripBothEnds(SelectSlots[0], 2);
         IndentDashedText(SelectSlots[0]);
-        HWND combo = DiaryWindowControl(kDiaryFinancierCombo);
+        HWND combo = DiaryWindowControl(IDC_DIARY_FINANCIER);
         if (combo != NULL) SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)SelectSlots[0]);
         break;
     }

@@ -17,7 +17,7 @@ enum {
     kEncodedSlotCount = 5,
 };
 
-// The select modes in use (the number is what callers pass to SelectSql).
+// The select modes (the number is what callers pass to SelectSql).
 enum SelectModeNumber {
     kModePlateSearch = 0,       // VLD rows of the searched plate: show them, log the hit
     kModeDataVersion = 2,       // PRD 'DV'
@@ -29,29 +29,31 @@ enum SelectModeNumber {
     kModeLanguage = 18,         // PRS 'B'
     kModeStoragePlace = 19,     // PRI 'DSP'
     kModeSearchUsing = 20,      // PRS 'SU'
-    kModeVacuum = 22,           // "VACUUM;", no rows
     kModeRequiredVersion = 23,  // PRD 'CE'
     kModeDiaryVersion = 24,     // diary PRS 'DSV'
     kModeLocation = 25,         // PRS 'LOC'
-    kModeDiaryLastRowId = 28,   // highest VLS rowid of a diary
-    kModeCleanUpLookup = 30,    // slot 0 := C1, slot 2 := C3
-    kModeDiaryRowCopy = 31,     // slots 0-10 := C1-C11
     kModeDiaryPassword = 32,    // PRS 'D'
     kModeFinancierList = 35,    // FLD C1 into the Diary window's financier combo
-    kModeSettingsRowCopy = 40,  // slots 0-1 := C1, C2
-    kModeSettingsLastRowId = 41,
     kModeHugeResult = 43,       // PRS 'HRS'
     kModeMultiColour = 44,      // PRS 'MCT'
-    kModeImportLastRowId = 47,
-    kModeImportDiaryRow = 48,   // slots 0-10 := C1-C11
     kModeImportPassword = 49,   // import PRS 'D'
     kModeRemarkVersion = 50,    // remark or import PRS 'DSV'
     kModeRemarkPassword = 51,   // remark PRS 'D'
     kModeRemarkOfPlate = 52,    // the remark row of the searched plate
+    kModeEmail = 57,            // PRS 'EML'
+    // Not selected by any program code: the row handler still serves them,
+    // and some tests drive them.
+    kModeVacuum = 22,           // "VACUUM;", no rows
+    kModeDiaryLastRowId = 28,   // highest VLS rowid of a diary
+    kModeCleanUpLookup = 30,    // slot 0 := C1, slot 2 := C3
+    kModeDiaryRowCopy = 31,     // slots 0-10 := C1-C11
+    kModeSettingsRowCopy = 40,  // slots 0-1 := C1, C2
+    kModeSettingsLastRowId = 41,
+    kModeImportLastRowId = 47,
+    kModeImportDiaryRow = 48,   // slots 0-10 := C1-C11
     kModeImportRemarkRow = 53,  // slots 0-5 or 0-6 by RemarkSchemaVersion
     kModeReadOnly = 55,         // nothing per row
     kModeClearedPurged = 56,    // remark PRS 'CLF'
-    kModeEmail = 57,            // PRS 'EML'
 };
 
 // sqlexec.cpp

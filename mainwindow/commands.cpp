@@ -13,9 +13,9 @@
 
 #include <vector>
 
-#include "bookjob.h"
 #include "books.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "resource.h"

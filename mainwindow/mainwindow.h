@@ -6,6 +6,7 @@
 
 #include "cipher.h"
 #include "datastore.h"
+#include "msgbox.h"
 #include "sqlite3.h"
 
 // winmain.cpp
@@ -156,16 +157,6 @@ void ShowSetAsideNotice(HWND owner);
 // engine's text) on its last line, and destroys the main window, which ends
 // the program. Books set aside before are told first.
 void StopForDamagedData(const WCHAR *detail);
-
-// msgbox.cpp
-// Every message box of the program goes through ShowMessageBox; tests set
-// MessageBoxHook to record the texts instead of showing them.
-typedef int (*MessageBoxFn)(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type);
-extern MessageBoxFn MessageBoxHook;  // null: the real MessageBoxW
-
-// Shows a message box through MessageBoxHook or MessageBoxW and returns the
-// button pressed.
-int ShowMessageBox(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type);
 
 // winmain.cpp
 // Returns the class atom, or 0 when registration fails.

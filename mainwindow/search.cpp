@@ -13,6 +13,7 @@
 #include "books.h"
 #include "cipher.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "md5.h"
