@@ -19,7 +19,7 @@ namespace {
 
 // One control of the main window. y is added to SmallScreenShift when
 // shifted is set; malay NULL means the same text in both languages.
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const WCHAR *cls;
     DWORD style;
@@ -34,7 +34,7 @@ const DWORD kField = WS_BORDER | ES_AUTOHSCROLL | ES_UPPERCASE;
 const DWORD kCombo = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 
 // The remark and follow-up fields, 11010 to 11029, in creation order.
-const ControlSpec kRemarkFields[] = {
+const ControlLayout kRemarkFields[] = {
     {IDC_PLATE_LABEL, L"STATIC", 0, L"PlateNo", NULL, 2, 218, 150, 20, true, 0},
     {IDC_PLATE, L"STATIC", 0, L"", NULL, 2, 240, 160, 25, true, 0},
     {IDC_ARREARS_LABEL, L"STATIC", 0, L"ArrearNo", NULL, 156, 218, 80, 20, true, 0},
@@ -86,7 +86,7 @@ const SwitchedText kSwitchedButtons[] = {
     {IDC_DELETE_ALL, L"Delete All", L"Padam Semua"},
 };
 
-HWND Create(HWND parent, const ControlSpec &c) {
+HWND Create(HWND parent, const ControlLayout &c) {
     const WCHAR *text = (UseEnglish || c.malay == NULL) ? c.english : c.malay;
     int y = c.shifted ? SmallScreenShift + c.y : c.y;
     HWND control = CreateWindowExW(0, c.cls, text, WS_CHILD | WS_VISIBLE | c.style, c.x, y, c.w, c.h, parent,
@@ -165,7 +165,7 @@ void CreateMainControls(HWND window) {
     Hide(IDC_RESULT);  // shown by the first hit
     Make(window, IDC_START_MESSAGE, L"STATIC", WS_BORDER | SS_CENTER, L"", 2, s + 124, 961, 60);
 
-    for (const ControlSpec &c : kRemarkFields) {
+    for (const ControlLayout &c : kRemarkFields) {
         HWND control = Create(window, c);
         if (c.id == IDC_LASTPAY_MONTH || c.id == IDC_FOLLOWUP_MONTH) {
             FillMonthCombo(control);
@@ -293,7 +293,7 @@ void ShowSearchScreen(void) {
 void RelabelMainControls(void) {
     for (const SwitchedText &t : kSwitchedButtons) SetWindowTextW(MainControl(t.id), Pick(t.english, t.malay));
     // The two remark-field labels that have a Malay text.
-    for (const ControlSpec &c : kRemarkFields) {
+    for (const ControlLayout &c : kRemarkFields) {
         if (c.malay != NULL) SetWindowTextW(MainControl(c.id), Pick(c.english, c.malay));
     }
     FoundVehicleList.ListViewBoxSetLanguage(UseEnglish);
