@@ -13,6 +13,7 @@
 #include "mainwindow.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "statement.h"
 #include "textutil.h"
 
 WCHAR ImportOwnerName[256];
@@ -24,23 +25,6 @@ enum {
     kProgressMs = 40,           // the progress line is rewritten at most this often
     kDiaryColumns = 11,
     kRemarkColumns = 7,
-};
-
-// A prepared statement, finalized when the guard goes.
-class Statement {
-  public:
-    Statement() : stmt_(NULL) {}
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-    int Prepare(sqlite3 *db, const char *sql) {
-        if (db == NULL) return SQLITE_MISUSE;
-        return sqlite3_prepare_v2(db, sql, -1, &stmt_, NULL);
-    }
-    sqlite3_stmt *get() const { return stmt_; }
-
-  private:
-    sqlite3_stmt *stmt_;
 };
 
 // The "Row: %d of %d." line of a job in a dialog control. The text is
