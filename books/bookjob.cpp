@@ -86,11 +86,6 @@ void ShowUnchangedBook(HWND window, const char *why) {
     ShowJobFailure(window, english, malay);
 }
 
-void CloseConnection(sqlite3 **db) {
-    if (*db != NULL) sqlite3_close_v2(*db);
-    *db = NULL;
-}
-
 // True when the first column of countSql's first row on db is expected.
 bool CountIs(sqlite3 *db, const char *countSql, long long expected) {
     sqlite3_stmt *stmt = NULL;
@@ -485,7 +480,7 @@ BookReplace ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *ne
         if (*db == NULL) OpenBookConnection(db, bookPath);
         return kBookKept;
     }
-    CloseConnection(db);
+    CloseBookConnection(db);
     DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     bool moved = (BookMoveHook != NULL ? BookMoveHook(newPath, bookPath, flags)
                                        : MoveFileExW(newPath, bookPath, flags)) != FALSE;
@@ -494,7 +489,7 @@ BookReplace ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *ne
     if (!moved) return kBookKept;
     // A connection that opens but cannot read the new book is no use to
     // anyone: it goes, and the users of *db see that the book is not open.
-    if (*db != NULL && !CountIs(*db, countSql, expectedCount)) CloseConnection(db);
+    if (*db != NULL && !CountIs(*db, countSql, expectedCount)) CloseBookConnection(db);
     return *db != NULL ? kBookReplaced : kBookReplacedNotOpen;
 }
 

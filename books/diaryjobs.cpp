@@ -133,8 +133,7 @@ bool RunStep(sqlite3 *db, const WCHAR *statement, JobFault *fault) {
 }
 
 void CloseTempBook() {
-    if (TempDiaryDb != NULL) sqlite3_close_v2(TempDiaryDb);
-    TempDiaryDb = NULL;
+    CloseBookConnection(&TempDiaryDb);
 }
 
 void RemoveTempBook() {
@@ -149,9 +148,7 @@ bool CreateTempBook(bool withSettings, JobFault *fault) {
     RemoveTempBook();
     if (GetFileAttributesW(TempDiaryDbPath) != INVALID_FILE_ATTRIBUTES)
         return fault->Set(SQLITE_CANTOPEN, "the old temporary diary cannot be removed");
-    char name[kPathChars * 3];
-    if (!EngineFileName(TempDiaryDbPath, name) ||
-        sqlite3_open_v2(name, &TempDiaryDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, NULL) != SQLITE_OK) {
+    if (OpenOrCreateBookConnection(&TempDiaryDb, TempDiaryDbPath) != SQLITE_OK) {
         CloseTempBook();
         return fault->Set(SQLITE_CANTOPEN, "the temporary diary cannot be made");
     }
@@ -206,8 +203,7 @@ bool SwapInTempBook(long long rows, long long settings, bool *replaced, JobFault
     }
     if (result == kBookReplacedNotOpen || CountOf(DiaryDb, "select count(*) from PRS") != settings) {
         // The new diary is in place but does not read back: the backup holds the old one.
-        if (DiaryDb != NULL) sqlite3_close_v2(DiaryDb);
-        DiaryDb = NULL;
+        CloseBookConnection(&DiaryDb);
         return fault->Set(SQLITE_CANTOPEN, "the new diary cannot be read back");
     }
     return true;

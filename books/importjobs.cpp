@@ -424,8 +424,7 @@ bool CountDiaryRows(const WCHAR *path, long long *rows) {
 }  // namespace
 
 void CloseImportBook(void) {
-    if (ImportDb != NULL) sqlite3_close_v2(ImportDb);
-    ImportDb = NULL;
+    CloseBookConnection(&ImportDb);
 }
 
 bool ImportDiary(void) {

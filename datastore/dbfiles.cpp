@@ -221,14 +221,26 @@ int SetUpDataBookReads(sqlite3 *db) {
     return rc;
 }
 
-int OpenBookConnection(sqlite3 **db, const WCHAR *path) {
+namespace {
+
+int OpenWith(sqlite3 **db, const WCHAR *path, int flags) {
     *db = NULL;
     char name[kPathChars * 3];
     if (!EngineFileName(path, name, sizeof(name))) return SQLITE_CANTOPEN;
-    int rc = sqlite3_open_v2(name, db, SQLITE_OPEN_READWRITE, NULL);
-    if (rc != SQLITE_OK) {
-        sqlite3_close_v2(*db);
-        *db = NULL;
-    }
+    int rc = sqlite3_open_v2(name, db, flags, NULL);
+    if (rc != SQLITE_OK) CloseBookConnection(db);
     return rc;
+}
+
+}  // namespace
+
+int OpenBookConnection(sqlite3 **db, const WCHAR *path) { return OpenWith(db, path, SQLITE_OPEN_READWRITE); }
+
+int OpenOrCreateBookConnection(sqlite3 **db, const WCHAR *path) {
+    return OpenWith(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+void CloseBookConnection(sqlite3 **db) {
+    if (*db != NULL) sqlite3_close_v2(*db);
+    *db = NULL;
 }

@@ -103,8 +103,7 @@ void ShowRefusal(HWND window, const Text &text) {
 }
 
 void CloseImportDb() {
-    if (ImportDb != NULL) sqlite3_close_v2(ImportDb);
-    ImportDb = NULL;
+    CloseBookConnection(&ImportDb);
 }
 
 // The name part of a path: what follows its last '\' or '/'.
