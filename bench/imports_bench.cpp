@@ -23,6 +23,7 @@
 #include "cipher.h"
 #include "datastore.h"
 #include "datatool.h"
+#include "dbfiles.h"
 #include "resource.h"
 #include "sqlexec.h"
 

@@ -65,8 +65,6 @@ bool SuffixedName(const WCHAR *name, int n, WCHAR *out, size_t outChars) {
     return SUCCEEDED(StringCchPrintfW(out, outChars, L"%.*ls (%d)%ls", (int)stem, name, n, name + stem));
 }
 
-const WCHAR *ErrorCaption() { return UseEnglish ? L"Error" : L"Masaalah"; }
-
 bool BackUpBook(HWND window, const WCHAR *source, void (*clockName)(WCHAR *, int), WCHAR *backup,
                 size_t backupChars, const WCHAR *spare) {
     if (MakeCheckedBackup(source, BackupNameHook != NULL ? BackupNameHook : clockName, backup, backupChars, spare))
@@ -86,11 +84,6 @@ void ShowUnchangedBook(HWND window, const char *why) {
     StringCchPrintfW(malay, ARRAYSIZE(malay), L"Perubahan tidak dapat dibuat; buku kekal seperti asal.\r\n[%ls]",
                      reason);
     ShowJobFailure(window, english, malay);
-}
-
-void CloseConnection(sqlite3 **db) {
-    if (*db != NULL) sqlite3_close_v2(*db);
-    *db = NULL;
 }
 
 // True when the first column of countSql's first row on db is expected.
@@ -365,7 +358,7 @@ bool BackUpDiaryBook(HWND window, const WCHAR *spare) {
 // ---- Job transaction ---------------------------------------------------------------
 
 void ShowJobFailure(HWND window, const WCHAR *english, const WCHAR *malay) {
-    ShowMessageBox(window, UseEnglish ? english : malay, ErrorCaption(), MB_OK | MB_ICONERROR);
+    ShowMessageBox(window, Pick(english, malay), ErrorCaption(), MB_OK | MB_ICONERROR);
 }
 
 BookJob::BookJob(sqlite3 **db, HWND window)
@@ -452,15 +445,6 @@ bool FormatJobStatement(WCHAR *out, size_t outChars, const WCHAR *format, ...) {
 
 // ---- Whole-file replace --------------------------------------------------------------
 
-int OpenBookConnection(sqlite3 **db, const WCHAR *path) {
-    *db = NULL;
-    char name[kPathChars * 3];
-    if (!EngineFileName(path, name)) return SQLITE_CANTOPEN;
-    int rc = sqlite3_open_v2(name, db, SQLITE_OPEN_READWRITE, NULL);
-    if (rc != SQLITE_OK) CloseConnection(db);
-    return rc;
-}
-
 bool VerifyBookFile(const WCHAR *path, const char *countSql, long long expectedCount) {
     sqlite3 *db = NULL;
     if (OpenBookConnection(&db, path) != SQLITE_OK) return false;
@@ -496,7 +480,7 @@ BookReplace ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *ne
         if (*db == NULL) OpenBookConnection(db, bookPath);
         return kBookKept;
     }
-    CloseConnection(db);
+    CloseBookConnection(db);
     DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     bool moved = (BookMoveHook != NULL ? BookMoveHook(newPath, bookPath, flags)
                                        : MoveFileExW(newPath, bookPath, flags)) != FALSE;
@@ -505,7 +489,7 @@ BookReplace ReplaceBookFile(sqlite3 **db, const WCHAR *bookPath, const WCHAR *ne
     if (!moved) return kBookKept;
     // A connection that opens but cannot read the new book is no use to
     // anyone: it goes, and the users of *db see that the book is not open.
-    if (*db != NULL && !CountIs(*db, countSql, expectedCount)) CloseConnection(db);
+    if (*db != NULL && !CountIs(*db, countSql, expectedCount)) CloseBookConnection(db);
     return *db != NULL ? kBookReplaced : kBookReplacedNotOpen;
 }
 

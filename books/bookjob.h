@@ -150,10 +150,6 @@ void ShowJobFailure(HWND window, const WCHAR *english, const WCHAR *malay);
 
 // ---- Whole-file replace --------------------------------------------------------------
 
-// Opens *db on path (the engine's name of it). Returns the engine's code;
-// *db is NULL unless it opened.
-int OpenBookConnection(sqlite3 **db, const WCHAR *path);
-
 // What ReplaceBookFile did.
 enum BookReplace {
     kBookKept = 0,         // the old book is in place; *db is open on it again, or NULL when it would not open

@@ -8,6 +8,7 @@
 
 #include "books.h"
 #include "datastore.h"
+#include "resource.h"
 #include "sqlexec.h"
 
 char CurrentListQuery[kListQueryBytes];
@@ -28,12 +29,7 @@ const COLORREF kDiaryOdd = 0xAAFFFF;
 const COLORREF kBandFlag1 = 0xFFDCDC;
 const COLORREF kBandFlag0 = 0xE0EEF4;
 
-enum {
-    kDiaryLocationColumn = 6,
-    kFollowUpCancelButton = 1002,
-    kRemarkDeleteRowButton = 1204,
-    kDiaryDeleteRowButton = 404,
-};
+enum { kDiaryLocationColumn = 6 };
 
 // The stages every handler shares; true when the cell stage set the row
 // colour (and *result is CDRF_NEWFONT).
@@ -126,16 +122,16 @@ bool InstallListKeyProc(HWND list, SUBCLASSPROC proc) {
 }
 
 LRESULT CALLBACK FollowUpListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    return ClickOnDeleteKey(FollowUpDialogHandle, kFollowUpCancelButton, list, msg, wParam, lParam,
+    return ClickOnDeleteKey(FollowUpDialogHandle, IDC_FU_CANCEL, list, msg, wParam, lParam,
                             FollowUpListKeyProc);
 }
 
 LRESULT CALLBACK RemarkListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    return ClickOnDeleteKey(RemarkDialogHandle, kRemarkDeleteRowButton, list, msg, wParam, lParam,
+    return ClickOnDeleteKey(RemarkDialogHandle, IDC_RM_DELETE_ROW, list, msg, wParam, lParam,
                             RemarkListKeyProc);
 }
 
 LRESULT CALLBACK DiaryListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    return ClickOnDeleteKey(DiaryDialogHandle, kDiaryDeleteRowButton, list, msg, wParam, lParam,
+    return ClickOnDeleteKey(DiaryDialogHandle, IDC_DIARY_DELETE_ROW, list, msg, wParam, lParam,
                             DiaryListKeyProc);
 }

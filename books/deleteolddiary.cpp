@@ -12,6 +12,7 @@
 #include "mainwindow.h"
 #include "remarkform.h"
 #include "resource.h"
+#include "textutil.h"
 
 HWND DeleteOldDiaryDialogHandle;
 HBRUSH DeleteOldDiaryBrush;
@@ -29,9 +30,7 @@ const UINT_PTR kKeyFilterId = 4;
 // What the date check found, in the order it checks.
 enum DateFault { kDateOk, kYearEmpty, kYearNotFourDigits, kYearOutOfRange, kMonthEmpty, kDayEmpty, kDayOutOfRange };
 
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
-HWND Item(int id) { return GetDlgItem(DeleteOldDiaryDialogHandle, id); }
+HWND DeleteOldItem(int id) { return GetDlgItem(DeleteOldDiaryDialogHandle, id); }
 
 bool AllDigits(const WCHAR *text) {
     for (; *text != 0; text++) {
@@ -46,12 +45,6 @@ int DigitsValue(const WCHAR *text, int limit) {
     int value = 0;
     for (; *text != 0 && value <= limit; text++) value = value * 10 + (*text - L'0');
     return value;
-}
-
-int LastDayOfMonth(int month, int year) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2) return year % 4 == 0 ? 29 : 28;
-    return kDays[month - 1];
 }
 
 // Checks day, month (1-12, 0 for none) and year as keyed in. Only texts of
@@ -78,7 +71,7 @@ DateFault CheckDate(const WCHAR *day, int month, const WCHAR *year, int *dayOut,
 // at fault.
 void Refuse(HWND dialog, const WCHAR *text, int focusId) {
     ShowMessageBox(dialog, text, L"", MB_OK | MB_ICONEXCLAMATION);
-    SetFocus(Item(focusId));
+    SetFocus(DeleteOldItem(focusId));
 }
 
 void ShowDateFault(HWND dialog, DateFault fault, int month, const WCHAR *year) {
@@ -112,7 +105,7 @@ void ShowDateFault(HWND dialog, DateFault fault, int month, const WCHAR *year) {
 bool MoveFocusOn(HWND field, WPARAM c, int nextId, bool deselect) {
     if (c != '\t' && c != '\r') return false;
     if (deselect) SendMessageW(field, EM_SETSEL, 0, 0);
-    SetFocus(Item(nextId));
+    SetFocus(DeleteOldItem(nextId));
     return true;
 }
 
@@ -161,11 +154,11 @@ BOOL DeleteOld_OnInit(HWND dialog) {
                          L"Semua data sebelum tarikh dibawah akan dipadamkan!"));
     SetDlgItemTextW(dialog, IDC_DO_DATE_LABEL,
                     Pick(L"[ Day -   Month     -   Year ]", L"[Hari  -   Bulan     -  Tahun ]"));
-    FillMonthCombo(Item(IDC_DO_MONTH));
-    SendMessageW(Item(IDC_DO_MONTH), CB_SETCURSEL, (WPARAM)-1, 0);
-    SetWindowSubclass(Item(IDC_DO_DAY), DeleteOldDayEditProc, kKeyFilterId, 0);
-    SetWindowSubclass(Item(IDC_DO_MONTH), DeleteOldMonthComboProc, kKeyFilterId, 0);
-    SetWindowSubclass(Item(IDC_DO_YEAR), DeleteOldYearEditProc, kKeyFilterId, 0);
+    FillMonthCombo(DeleteOldItem(IDC_DO_MONTH));
+    SendMessageW(DeleteOldItem(IDC_DO_MONTH), CB_SETCURSEL, (WPARAM)-1, 0);
+    SetWindowSubclass(DeleteOldItem(IDC_DO_DAY), DeleteOldDayEditProc, kKeyFilterId, 0);
+    SetWindowSubclass(DeleteOldItem(IDC_DO_MONTH), DeleteOldMonthComboProc, kKeyFilterId, 0);
+    SetWindowSubclass(DeleteOldItem(IDC_DO_YEAR), DeleteOldYearEditProc, kKeyFilterId, 0);
     UpdateWindow(dialog);
     return TRUE;
 }
@@ -176,8 +169,8 @@ BOOL DeleteOld_OnInit(HWND dialog) {
 void ShowRunning(HWND dialog, bool running, const WCHAR *status) {
     EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE,
                    MF_BYCOMMAND | (running ? (MF_GRAYED | MF_DISABLED) : MF_ENABLED));
-    ShowWindow(Item(IDC_DO_OK), running ? SW_HIDE : SW_SHOW);
-    ShowWindow(Item(IDC_DO_CANCEL), running ? SW_HIDE : SW_SHOW);
+    ShowWindow(DeleteOldItem(IDC_DO_OK), running ? SW_HIDE : SW_SHOW);
+    ShowWindow(DeleteOldItem(IDC_DO_CANCEL), running ? SW_HIDE : SW_SHOW);
     SetDlgItemTextW(dialog, IDC_DO_MSGBOX, status);
     UpdateWindow(dialog);
     PumpPendingMessages();
@@ -205,21 +198,21 @@ void DeleteOld_OnOk(HWND dialog) {
     if (password[0] == 0) {
         MessageBeep(MB_ICONEXCLAMATION);
         ShowMessageBox(dialog, Pick(L"Please keyin your diary password.", L"Sila masukkan password diary anda."),
-                       Pick(L"Error", L"Masaalah"), MB_OK | MB_ICONEXCLAMATION);
-        SetFocus(Item(IDC_DO_PASSWORD));
+                       ErrorCaption(), MB_OK | MB_ICONEXCLAMATION);
+        SetFocus(DeleteOldItem(IDC_DO_PASSWORD));
         return;
     }
     if (_wcsicmp(password, DiaryPassword) != 0) {
         ShowMessageBox(dialog,
                        Pick(L"The password entered is not correct.", L"Password yang dimasukkan adalah tidak betul."),
-                       Pick(L"Error", L"Masaalah"), MB_OK | MB_ICONEXCLAMATION);
+                       ErrorCaption(), MB_OK | MB_ICONEXCLAMATION);
         EndDialog(dialog, 0);
         return;
     }
     WCHAR day[kDateFieldChars], year[kDateFieldChars];
     GetDlgItemTextW(dialog, IDC_DO_DAY, day, ARRAYSIZE(day));
     GetDlgItemTextW(dialog, IDC_DO_YEAR, year, ARRAYSIZE(year));
-    int month = (int)SendMessageW(Item(IDC_DO_MONTH), CB_GETCURSEL, 0, 0);
+    int month = (int)SendMessageW(DeleteOldItem(IDC_DO_MONTH), CB_GETCURSEL, 0, 0);
     int dayValue = 0, yearValue = 0;
     DateFault fault = CheckDate(day, month, year, &dayValue, &yearValue);
     if (fault != kDateOk) {

@@ -26,14 +26,8 @@ enum { kDiaryRowIdCell = 9 };  // the list's RowID column
 
 const WCHAR kBlankRow[] = L"UPDATE VLS SET C1='',C2='0',C3='',C4='',C5='',C6='',C7='',C8='',C9='',C10='',C11='' ";
 
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-void ShowItem(HWND dialog, int id, bool show) { ShowWindow(Item(dialog, id), show ? SW_SHOW : SW_HIDE); }
-
 void ShowError(HWND dialog, const WCHAR *english, const WCHAR *malay) {
-    ShowMessageBox(dialog, Pick(english, malay), Pick(L"Error", L"Masaalah"), MB_OK);
+    ShowMessageBox(dialog, Pick(english, malay), ErrorCaption(), MB_OK);
 }
 
 int RowIdOf(HWND list, int row) {
@@ -81,7 +75,7 @@ void DiarySaveChanges(HWND dialog) {
     if (row < 0) {
         ShowError(dialog, L"Please choose the data row that you want to change first.",
                   L"Sila pilih baris data yang anda ingin tukar dahulu.");
-        SetFocus(Item(dialog, IDC_DIARY_SAVE));
+        SetFocus(GetDlgItem(dialog, IDC_DIARY_SAVE));
         return;
     }
     WCHAR location[kTextChars], remark[kTextChars];
@@ -188,7 +182,7 @@ void DiaryDeleteThisPage(HWND dialog) {
     PageRowIds.SortedIdListClear();
     count = RefreshDiaryRows();
     DiaryList.ListViewBoxSetItemCount(count);
-    SetRowCountText(Item(dialog, IDC_DIARY_COUNT), count);
+    SetRowCountText(GetDlgItem(dialog, IDC_DIARY_COUNT), count);
     InvalidateRect(list, NULL, TRUE);
     showList();
 }
@@ -202,7 +196,7 @@ void DiaryDeleteOwner(HWND dialog) {
         ShowError(dialog,
                   L"Please key in the 'Diary Owner' in the input box next to the 'Delete Diary Owner' button first.",
                   L"Masukkan 'Diary Owner' di dalam kotak sebelah button 'Padam Diary Owner' dahulu.");
-        SetFocus(Item(dialog, IDC_DIARY_OWNER));
+        SetFocus(GetDlgItem(dialog, IDC_DIARY_OWNER));
         return;
     }
     WCHAR text[kStatementChars];
@@ -211,7 +205,7 @@ void DiaryDeleteOwner(HWND dialog) {
                           L"Adakah anda pasti yang anda ingin memadam data dengan 'Diary Owner' ini?\r\n'Diary Owner' = %ls"),
                      owner);
     if (!AskBookQuestion(dialog, text)) {
-        SetFocus(Item(dialog, IDC_DIARY_OWNER));
+        SetFocus(GetDlgItem(dialog, IDC_DIARY_OWNER));
         return;
     }
     DiaryList.ListViewBoxHide();
@@ -280,5 +274,5 @@ void DiaryListLocation(HWND dialog) {
     if (!IsWindow(dialog)) return;
     if (VehicleDetailTexts[kDetailLocation][0] != 0)
         SetDlgItemTextW(dialog, IDC_DIARY_FIND, VehicleDetailTexts[kDetailLocation]);
-    SetFocus(Item(dialog, IDC_DIARY_SHOW));
+    SetFocus(GetDlgItem(dialog, IDC_DIARY_SHOW));
 }

@@ -31,6 +31,7 @@
 #include "md5.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "statement.h"
 #include "textutil.h"
 
 namespace {
@@ -50,38 +51,8 @@ const WCHAR *const kVlsIndexes[] = {
     L"CREATE INDEX idxC10 ON VLS(C10)", L"CREATE INDEX idxC11 ON VLS(C11)",
 };
 
-// A prepared statement, finalized when it goes.
-class Stmt {
-  public:
-    Stmt() = default;
-    ~Stmt() { Finalize(); }
-    Stmt(const Stmt &) = delete;
-    Stmt &operator=(const Stmt &) = delete;
-    // Returns the engine's code of the prepare.
-    int Prepare(sqlite3 *db, const char *sql) {
-        Finalize();
-        if (db == NULL) return SQLITE_MISUSE;
-        int rc = sqlite3_prepare_v2(db, sql, -1, &stmt_, NULL);
-        if (rc != SQLITE_OK) Finalize();
-        return rc;
-    }
-    void Finalize() {
-        if (stmt_ != NULL) sqlite3_finalize(stmt_);
-        stmt_ = NULL;
-    }
-    sqlite3_stmt *get() const { return stmt_; }
-    const char *Text(int column) const {
-        const unsigned char *t = sqlite3_column_text(stmt_, column);
-        return t != NULL ? (const char *)t : "";
-    }
-    int Bytes(int column) const { return sqlite3_column_bytes(stmt_, column); }
-
-  private:
-    sqlite3_stmt *stmt_ = NULL;
-};
-
 long long CountOf(sqlite3 *db, const char *sql) {
-    Stmt count;
+    Statement count;
     if (count.Prepare(db, sql) != SQLITE_OK || sqlite3_step(count.get()) != SQLITE_ROW) return -1;
     return sqlite3_column_int64(count.get(), 0);
 }
@@ -101,8 +72,6 @@ struct JobFault {
         return false;
     }
 };
-
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
 
 HWND JobWindow() { return PasswordEntryDialogHandle; }
 
@@ -164,8 +133,7 @@ bool RunStep(sqlite3 *db, const WCHAR *statement, JobFault *fault) {
 }
 
 void CloseTempBook() {
-    if (TempDiaryDb != NULL) sqlite3_close_v2(TempDiaryDb);
-    TempDiaryDb = NULL;
+    CloseBookConnection(&TempDiaryDb);
 }
 
 void RemoveTempBook() {
@@ -180,9 +148,7 @@ bool CreateTempBook(bool withSettings, JobFault *fault) {
     RemoveTempBook();
     if (GetFileAttributesW(TempDiaryDbPath) != INVALID_FILE_ATTRIBUTES)
         return fault->Set(SQLITE_CANTOPEN, "the old temporary diary cannot be removed");
-    char name[kPathChars * 3];
-    if (!EngineFileName(TempDiaryDbPath, name) ||
-        sqlite3_open_v2(name, &TempDiaryDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, NULL) != SQLITE_OK) {
+    if (OpenOrCreateBookConnection(&TempDiaryDb, TempDiaryDbPath) != SQLITE_OK) {
         CloseTempBook();
         return fault->Set(SQLITE_CANTOPEN, "the temporary diary cannot be made");
     }
@@ -237,8 +203,7 @@ bool SwapInTempBook(long long rows, long long settings, bool *replaced, JobFault
     }
     if (result == kBookReplacedNotOpen || CountOf(DiaryDb, "select count(*) from PRS") != settings) {
         // The new diary is in place but does not read back: the backup holds the old one.
-        if (DiaryDb != NULL) sqlite3_close_v2(DiaryDb);
-        DiaryDb = NULL;
+        CloseBookConnection(&DiaryDb);
         return fault->Set(SQLITE_CANTOPEN, "the new diary cannot be read back");
     }
     return true;
@@ -247,7 +212,7 @@ bool SwapInTempBook(long long rows, long long settings, bool *replaced, JobFault
 // The highest rowid of the diary's VLS (0 when it is empty), read through
 // db, where the diary's VLS is table.
 bool DiaryHighestRowId(sqlite3 *db, const char *table, long long *m, JobFault *fault) {
-    Stmt last;
+    Statement last;
     char sql[96];
     StringCchPrintfA(sql, sizeof sql, "select rowid from %hs order by rowid desc limit 1", table);
     int rc = last.Prepare(db, sql);
@@ -315,7 +280,7 @@ long long StateNumber(const char *text) { return strtoll(text, NULL, 10); }
 // location and a time stamp not earlier than the kept row's. The result
 // lists the diary rowids to keep in the order of the cleaned diary.
 bool ChooseKeptRows(int mode, long long m, std::vector<long long> *keep, JobFault *fault) {
-    Stmt scan;
+    Statement scan;
     int rc = scan.Prepare(TempDiaryDb, "select rowid, C1, C3, C8 from old.VLS where C3 <> '' order by rowid");
     if (rc != SQLITE_OK) return fault->Set(rc, "reading the diary", TempDiaryDb);
     std::vector<KeptRow> kept;
@@ -369,7 +334,7 @@ bool ChooseKeptRows(int mode, long long m, std::vector<long long> *keep, JobFaul
 // Writes the kept rows, in their new order, into the temporary diary's VLS
 // (C2 as an integer), inside the transaction that the caller opened.
 bool WriteKeptRows(const std::vector<long long> &keep, long long m, JobFault *fault) {
-    Stmt read, insert;
+    Statement read, insert;
     int rc = read.Prepare(TempDiaryDb, "select C1, C2, C3, C4, C5, C6, C7, C8, C9, C10, C11 from old.VLS "
                                        "where rowid = ?");
     if (rc != SQLITE_OK) return fault->Set(rc, "reading the diary", TempDiaryDb);
@@ -409,7 +374,7 @@ bool AttachDiary(JobFault *fault) {
         int injected = JobStatementHook(L"ATTACH DATABASE ? AS old");
         if (injected != SQLITE_OK) return fault->Set(injected, "reading the diary");
     }
-    Stmt attach;
+    Statement attach;
     int rc = attach.Prepare(TempDiaryDb, "ATTACH DATABASE ? AS old");
     if (rc == SQLITE_OK) {
         sqlite3_bind_text(attach.get(), 1, name, -1, SQLITE_STATIC);
@@ -423,7 +388,7 @@ bool AttachDiary(JobFault *fault) {
 // android_metadata of a phone, any other table with its rows, and their
 // indexes, views and triggers.
 bool CopyOtherTables(JobFault *fault) {
-    Stmt schema;
+    Statement schema;
     int rc = schema.Prepare(TempDiaryDb, "select type, name, sql from old.ZELDdb_master where sql is not null "
                                          "and tbl_name <> 'VLS' and name not like 'ZELDdb%' "
                                          "order by type <> 'table', rowid");
@@ -504,7 +469,7 @@ enum { kNarrowChars = 256 };
 
 // The diary's settings, every one by its key, into the temporary diary.
 bool CopySettings(long long *count, JobFault *fault) {
-    Stmt read, insert;
+    Statement read, insert;
     int rc = read.Prepare(DiaryDb, "select C1, C2 from PRS order by rowid");
     if (rc != SQLITE_OK) return fault->Set(rc, "reading the settings", DiaryDb);
     rc = insert.Prepare(TempDiaryDb, "insert into PRS values (?,?)");
@@ -525,7 +490,7 @@ bool CopySettings(long long *count, JobFault *fault) {
 
 // The diary fields (LocalCipher) of every plate the data lists as cleared.
 bool ReadClearedPlates(std::unordered_set<std::string> *cleared, JobFault *fault) {
-    Stmt vlc;
+    Statement vlc;
     int rc = vlc.Prepare(DataDb, "SELECT C1 from VLC");
     if (rc != SQLITE_OK) {
         ShowMessageBox(NULL, L"Could not prepare statement.", L"Error", MB_OK);
@@ -559,7 +524,7 @@ void DiaryValue(const char *field, int strip, bool encipher, char *out) {
 // again in VLD, into the temporary diary. *carried counts the rows written.
 bool RebuildRows(const std::unordered_set<std::string> &cleared, const char *version, long long m,
                  long long *carried, JobFault *fault) {
-    Stmt lookup, rows, insert;
+    Statement lookup, rows, insert;
     int rc = lookup.Prepare(DataDb, "SELECT C2,C3,C4,C5 from VLD WHERE C1 = ?");
     sqlite3 *where = DataDb;
     if (rc == SQLITE_OK) {
@@ -689,14 +654,14 @@ void UpdateDiaryFromData(void) {
 void PurgeClearedPlatesFromRemark(void) {
     if (RemarkDb == NULL || DataDb == NULL) return;
     {
-        Stmt flag;
+        Statement flag;
         if (flag.Prepare(RemarkDb, "select C2 from PRS where C1 ='CLF'") != SQLITE_OK) return;
         int rc = sqlite3_step(flag.get());
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) return;
         ClearedPlatesPurged = rc == SQLITE_ROW && _stricmp(flag.Text(0), "1") == 0 ? 1 : 0;
         if (ClearedPlatesPurged) return;
     }
-    Stmt vlc, present, remove;
+    Statement vlc, present, remove;
     if (vlc.Prepare(DataDb, "SELECT C1 from VLC") != SQLITE_OK ||
         present.Prepare(RemarkDb, "SELECT 1 from VLS WHERE C1 = ?") != SQLITE_OK ||
         remove.Prepare(RemarkDb, "DELETE FROM VLS WHERE C1 = ?") != SQLITE_OK)

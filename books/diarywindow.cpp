@@ -23,12 +23,6 @@ char DiaryCountQuery[kListQueryBytes];
 
 namespace {
 
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-void ShowItem(HWND dialog, int id, bool show) { ShowWindow(Item(dialog, id), show ? SW_SHOW : SW_HIDE); }
-
 struct ViewName {
     const WCHAR *english, *malay;
 };
@@ -82,8 +76,8 @@ bool FinancierCondition(const WCHAR *name, bool listing, WCHAR *out, size_t outC
 }
 
 void ShowFindMessage(HWND dialog, const WCHAR *english, const WCHAR *malay) {
-    ShowMessageBox(dialog, Pick(english, malay), Pick(L"Error", L"Masaalah"), MB_OK);
-    SetFocus(Item(dialog, IDC_DIARY_FIND));
+    ShowMessageBox(dialog, Pick(english, malay), ErrorCaption(), MB_OK);
+    SetFocus(GetDlgItem(dialog, IDC_DIARY_FIND));
     if (SoundOnFound == 1) MessageBeep(MB_ICONEXCLAMATION);
 }
 
@@ -112,11 +106,11 @@ LRESULT EditKeyProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR
         return DefSubclassProc(edit, msg, wParam, lParam) | DLGC_WANTALLKEYS;
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) {
-            SendMessageW(Item(GetParent(edit), keys.enterClick), BM_CLICK, 0, 0);
+            SendMessageW(GetDlgItem(GetParent(edit), keys.enterClick), BM_CLICK, 0, 0);
             return 0;
         }
         if (wParam == VK_TAB) {
-            SetFocus(Item(GetParent(edit), keys.tabFocus));
+            SetFocus(GetDlgItem(GetParent(edit), keys.tabFocus));
             return 0;
         }
         break;
@@ -248,7 +242,7 @@ void RunDiaryShow(HWND dialog) {
     WCHAR financier[kTextChars], find[kTextChars];
     ChosenFinancier(dialog, financier, ARRAYSIZE(financier));
     find[0] = 0;
-    HWND findBox = Item(dialog, IDC_DIARY_FIND);
+    HWND findBox = GetDlgItem(dialog, IDC_DIARY_FIND);
     bool tooLong = false;
     if (IsFindView(view)) {
         tooLong = GetWindowTextLengthW(findBox) >= kTextChars;  // never searched for a cut text
@@ -281,7 +275,7 @@ void RunDiaryShow(HWND dialog) {
     }
     int count = RefreshDiaryRows();
     DiaryList.ListViewBoxSetItemCount(count);
-    SetRowCountText(Item(dialog, IDC_DIARY_COUNT), count);
+    SetRowCountText(GetDlgItem(dialog, IDC_DIARY_COUNT), count);
     DiaryList.ListViewBoxShow();
     if (SoundOnFound == 1) MessageBeep(MB_ICONEXCLAMATION);
     ShowItem(dialog, IDC_DIARY_COUNT, true);
@@ -306,15 +300,15 @@ BOOL Diary_OnInit(HWND dialog) {
                                  {IDC_DIARY_OWNER, 542},        {IDC_DIARY_DELETE_BEFORE, 709},
                                  {IDC_DIARY_BEFORE_MONTH, 839}, {IDC_DIARY_BEFORE_YEAR, 899}};
     for (const auto &place : kBottomRow)
-        SetWindowPos(Item(dialog, place[0]), NULL, place[1], screenHeight - 58, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetWindowPos(GetDlgItem(dialog, place[0]), NULL, place[1], screenHeight - 58, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     if (SmallScreen) {
         RECT owner;
-        GetWindowRect(Item(dialog, IDC_DIARY_OWNER), &owner);
-        SetWindowPos(Item(dialog, IDC_DIARY_OWNER), NULL, 0, 0, owner.right - owner.left - 10,
+        GetWindowRect(GetDlgItem(dialog, IDC_DIARY_OWNER), &owner);
+        SetWindowPos(GetDlgItem(dialog, IDC_DIARY_OWNER), NULL, 0, 0, owner.right - owner.left - 10,
                      owner.bottom - owner.top, SWP_NOMOVE | SWP_NOZORDER);
     }
     SendDlgItemMessageW(dialog, IDC_DIARY_BEFORE_YEAR, EM_LIMITTEXT, 4, 0);
-    FillMonthCombo(Item(dialog, IDC_DIARY_BEFORE_MONTH));
+    FillMonthCombo(GetDlgItem(dialog, IDC_DIARY_BEFORE_MONTH));
     CenterWindowOnScreen(dialog);
 
     struct Label {
@@ -348,25 +342,25 @@ BOOL Diary_OnInit(HWND dialog) {
     ShowItem(dialog, IDC_DIARY_LIST_LOCATION, false);
     SetDlgItemTextW(dialog, IDC_DIARY_COUNT, L"");
 
-    HWND views = Item(dialog, IDC_DIARY_VIEW);
+    HWND views = GetDlgItem(dialog, IDC_DIARY_VIEW);
     for (const ViewName &view : kViews) SendMessageW(views, CB_ADDSTRING, 0, (LPARAM)Pick(view.english, view.malay));
     SendMessageW(views, CB_SETCURSEL, 0, 0);
-    HWND financiers = Item(dialog, IDC_DIARY_FINANCIER);
+    HWND financiers = GetDlgItem(dialog, IDC_DIARY_FINANCIER);
     SendMessageW(financiers, CB_ADDSTRING, 0, (LPARAM)Pick(kAnyFinancier.english, kAnyFinancier.malay));
     SelectSql(DataDb, L"select C1 from FLD", kModeFinancierList);
     SendMessageW(financiers, CB_SETCURSEL, 0, 0);
     ShowItem(dialog, IDC_DIARY_FINANCIER, true);
     ShowItem(dialog, IDC_DIARY_FIND, false);
 
-    SetWindowSubclass(Item(dialog, IDC_DIARY_FIND), DiaryFindEditProc, kEditSubclassId, 0);
-    SetWindowSubclass(Item(dialog, IDC_DIARY_LOCATION_EDIT), DiaryLocationEditProc, kEditSubclassId, 1);
-    SetWindowSubclass(Item(dialog, IDC_DIARY_REMARK_EDIT), DiaryRemarkEditProc, kEditSubclassId, 2);
+    SetWindowSubclass(GetDlgItem(dialog, IDC_DIARY_FIND), DiaryFindEditProc, kEditSubclassId, 0);
+    SetWindowSubclass(GetDlgItem(dialog, IDC_DIARY_LOCATION_EDIT), DiaryLocationEditProc, kEditSubclassId, 1);
+    SetWindowSubclass(GetDlgItem(dialog, IDC_DIARY_REMARK_EDIT), DiaryRemarkEditProc, kEditSubclassId, 2);
 
     delete DiaryRowCache;
     DiaryRowCache = new cached_alpha_view(DiaryDb, "VLS");
     CurrentListQuery[0] = 0;
     DiaryCountQuery[0] = 0;
-    SetFocus(Item(dialog, IDC_DIARY_SHOW));
+    SetFocus(GetDlgItem(dialog, IDC_DIARY_SHOW));
     return FALSE;
 }
 
@@ -378,7 +372,7 @@ void Diary_OnViewChange(HWND dialog) {
         ShowItem(dialog, IDC_DIARY_FINANCIER, false);
         ShowItem(dialog, IDC_DIARY_FIND, true);
         ShowItem(dialog, IDC_DIARY_LIST_LOCATION, IsLocationView(view));
-        SetFocus(Item(dialog, IDC_DIARY_FIND));
+        SetFocus(GetDlgItem(dialog, IDC_DIARY_FIND));
         return;
     }
     DiaryList.ListViewBoxHide();
@@ -494,7 +488,7 @@ BOOL Diary_OnCommand(HWND dialog, int id, int code) {
     case IDC_DIARY_LOCATION_EDIT:
     case IDC_DIARY_REMARK_EDIT:
         if (code != EN_SETFOCUS) return FALSE;
-        PostMessageW(Item(dialog, id), EM_SETSEL, 0, -1);
+        PostMessageW(GetDlgItem(dialog, id), EM_SETSEL, 0, -1);
         return TRUE;
     }
     return FALSE;  // IDCANCEL too: the window ends by its close box only
@@ -526,7 +520,7 @@ void ResetDiaryFilters(int rowId) {
     DiaryCountQuery[0] = 0;
     int count = RefreshDiaryRows();
     DiaryList.ListViewBoxSetItemCount(count);
-    SetRowCountText(Item(dialog, IDC_DIARY_COUNT), count);
+    SetRowCountText(GetDlgItem(dialog, IDC_DIARY_COUNT), count);
     // The row's place among all rows, newest first: the rows above it are
     // those of a higher rowid (rowids need not run 1 to n once rows went).
     int index = -1;

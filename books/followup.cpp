@@ -15,6 +15,7 @@
 #include "mainwindow.h"
 #include "remarkform.h"
 #include "resource.h"
+#include "textutil.h"
 
 LocalTimeFn LocalTimeHook;
 
@@ -26,14 +27,8 @@ const RemarkFormIds kFields = {
     IDC_FU_FOLLOWUP_DAY, IDC_FU_FOLLOWUP_MONTH, IDC_FU_FOLLOWUP_YEAR,
 };
 
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-void ShowItem(HWND dialog, int id, bool show) { ShowWindow(Item(dialog, id), show ? SW_SHOW : SW_HIDE); }
-
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
 void MoveItem(HWND dialog, int id, int x, int y) {
-    SetWindowPos(Item(dialog, id), NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(GetDlgItem(dialog, id), NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 // Re-counts and redraws the list after a change; returns the row count.
@@ -42,7 +37,7 @@ int RefreshList(HWND dialog, bool withCount) {
     RemarkList.ListViewBoxSetItemCount(count);
     InvalidateRect(RemarkList.list, NULL, TRUE);
     UpdateWindow(RemarkList.list);
-    if (withCount) SetRowCountText(Item(dialog, IDC_FU_COUNT), count);
+    if (withCount) SetRowCountText(GetDlgItem(dialog, IDC_FU_COUNT), count);
     return count;
 }
 
@@ -98,17 +93,17 @@ BOOL FollowUp_OnInit(HWND dialog) {
     RemarkList.ListViewBoxSetItemCount(count);
     if (count <= 0) EndDialog(dialog, 0);  // never shown
 
-    SetRowCountText(Item(dialog, IDC_FU_COUNT), count);
+    SetRowCountText(GetDlgItem(dialog, IDC_FU_COUNT), count);
     RemarkList.ListViewBoxShow();
     ShowItem(dialog, IDC_FU_COUNT, true);
     ShowItem(dialog, IDC_FU_MSGBOX, false);
-    FillMonthCombo(Item(dialog, IDC_FU_LASTPAY_MONTH));
-    FillMonthCombo(Item(dialog, IDC_FU_FOLLOWUP_MONTH));
+    FillMonthCombo(GetDlgItem(dialog, IDC_FU_LASTPAY_MONTH));
+    FillMonthCombo(GetDlgItem(dialog, IDC_FU_FOLLOWUP_MONTH));
     static const int kLimits[][2] = {{IDC_FU_ARREARS, 6},   {IDC_FU_LASTPAY_DAY, 2},  {IDC_FU_LASTPAY_YEAR, 4},
                                      {IDC_FU_BANK, 100},     {IDC_FU_REMARK, 132},     {IDC_FU_FOLLOWUP_DAY, 2},
                                      {IDC_FU_FOLLOWUP_YEAR, 4}};
     for (const auto &limit : kLimits) SendDlgItemMessageW(dialog, limit[0], EM_LIMITTEXT, limit[1], 0);
-    KeepEscapeInField(Item(dialog, IDC_FU_REMARK));
+    KeepEscapeInField(GetDlgItem(dialog, IDC_FU_REMARK));
     UpdateWindow(dialog);
     return TRUE;
 }
@@ -148,7 +143,7 @@ void FollowUp_OnCancel(HWND dialog, bool deleteRemark) {
                                            L"Sila pilih baris yang anda ingin cancel FollowUp & padam dalam Remark dahulu.")
                                     : Pick(L"Please select the row to cancel the FollowUp first.",
                                            L"Sila pilih baris yang anda ingin cancel FollowUp dahulu."),
-                       Pick(L"Error", L"Masaalah"), MB_OK);
+                       ErrorCaption(), MB_OK);
         return;
     }
     WCHAR plate[kTextChars], question[kTextChars * 2];
@@ -171,27 +166,27 @@ void FollowUp_OnCancel(HWND dialog, bool deleteRemark) {
     RefreshList(dialog, true);
     ClearFields(dialog);
     // Never the button that deletes: Enter there would delete the next row.
-    SetFocus(deleteRemark ? RemarkList.list : Item(dialog, IDC_FU_CANCEL));
+    SetFocus(deleteRemark ? RemarkList.list : GetDlgItem(dialog, IDC_FU_CANCEL));
 }
 
 void FollowUp_OnSave(HWND dialog) {
     if (SelectedListRow(RemarkList.list) < 0) {
         ShowMessageBox(dialog, Pick(L"Please select the row to save first.", L"Sila pilih baris yang anda ingin save dahulu."),
-                       Pick(L"Error", L"Masaalah"), MB_OK);
+                       ErrorCaption(), MB_OK);
         return;
     }
-    if (GetWindowTextLengthW(Item(dialog, IDC_FU_PLATE)) == 0) {
-        SetFocus(Item(dialog, IDC_FU_ARREARS));
+    if (GetWindowTextLengthW(GetDlgItem(dialog, IDC_FU_PLATE)) == 0) {
+        SetFocus(GetDlgItem(dialog, IDC_FU_ARREARS));
         return;
     }
     if (SaveRemarkForm(dialog, kFields) != 1) return;
     RemarkList.ListViewBoxHide();
     int count = RefreshList(dialog, false);
     if (count <= 0) EndDialog(dialog, 0);  // the last due row was saved
-    SetRowCountText(Item(dialog, IDC_FU_COUNT), count);
+    SetRowCountText(GetDlgItem(dialog, IDC_FU_COUNT), count);
     RemarkList.ListViewBoxShow();
     ClearFields(dialog);
-    SetFocus(Item(dialog, IDC_FU_ARREARS));
+    SetFocus(GetDlgItem(dialog, IDC_FU_ARREARS));
 }
 
 BOOL FollowUp_OnCommand(HWND dialog, int id) {

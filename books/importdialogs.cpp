@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "textutil.h"
 
 HWND ImportDiaryDialogHandle;
 HWND ImportRemarkDialogHandle;
@@ -23,8 +24,6 @@ namespace {
 enum { kPasswordChars = 20 };
 
 const UINT_PTR kNoQuoteSubclassId = 7;
-
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
 
 // The owner name takes neither '|' nor the apostrophe.
 LRESULT CALLBACK NoQuoteEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
@@ -78,7 +77,7 @@ class RemarkOffScreen {
 
 // ---- Dialog 800: Import Diary (5) and Use BackUp Diary (4) ------------------------
 
-bool IsRestore() { return PendingAction == 4; }
+bool IsRestore() { return PendingAction == kActionUseBackUpDiary; }
 
 BOOL ImportDiary_OnInit(HWND dialog) {
     ImportDiaryDialogHandle = dialog;

@@ -13,6 +13,8 @@
 #include "mainwindow.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "statement.h"
+#include "textutil.h"
 
 WCHAR ImportOwnerName[256];
 int KeepOwnRemark = 1;
@@ -23,25 +25,6 @@ enum {
     kProgressMs = 40,           // the progress line is rewritten at most this often
     kDiaryColumns = 11,
     kRemarkColumns = 7,
-};
-
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
-// A prepared statement, finalized when the guard goes.
-class Statement {
-  public:
-    Statement() : stmt_(NULL) {}
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-    int Prepare(sqlite3 *db, const char *sql) {
-        if (db == NULL) return SQLITE_MISUSE;
-        return sqlite3_prepare_v2(db, sql, -1, &stmt_, NULL);
-    }
-    sqlite3_stmt *get() const { return stmt_; }
-
-  private:
-    sqlite3_stmt *stmt_;
 };
 
 // The "Row: %d of %d." line of a job in a dialog control. The text is
@@ -441,8 +424,7 @@ bool CountDiaryRows(const WCHAR *path, long long *rows) {
 }  // namespace
 
 void CloseImportBook(void) {
-    if (ImportDb != NULL) sqlite3_close_v2(ImportDb);
-    ImportDb = NULL;
+    CloseBookConnection(&ImportDb);
 }
 
 bool ImportDiary(void) {

@@ -13,6 +13,7 @@
 #include "remarkform.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "textutil.h"
 
 LocationQueryTexts LocationListQuery;
 int LocationListVariant;
@@ -55,9 +56,7 @@ const LocationVariant kVariants[3] = {
      "select count(distinct C8) from VLS where +C2 = 2 and C8 <> ''", 2},
 };
 
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
-HWND Item(int id) { return GetDlgItem(ListLocationDialogHandle, id); }
+HWND LocationItem(int id) { return GetDlgItem(ListLocationDialogHandle, id); }
 
 // The variant of a Diary view, its text compared without regard to case.
 int VariantOfView(const WCHAR *view) {
@@ -96,7 +95,7 @@ BOOL ListLocation_OnInit(HWND dialog) {
                                    UseEnglish);
     delete LocationRowCache;
     LocationRowCache = new cached_alpha_view(DiaryDb, "VLS");
-    ShowWindow(Item(IDC_LL_MSGBOX), SW_SHOW);
+    ShowWindow(LocationItem(IDC_LL_MSGBOX), SW_SHOW);
     LocationList.ListViewBoxClear();
 
     int count = LocationRowCache->refresh_with_count(LocationListQuery.rows, LocationListQuery.count, true);
@@ -105,10 +104,10 @@ BOOL ListLocation_OnInit(HWND dialog) {
         EndDialog(dialog, 0);
         return TRUE;
     }
-    SetRowCountText(Item(IDC_LL_COUNT), count);
+    SetRowCountText(LocationItem(IDC_LL_COUNT), count);
     LocationList.ListViewBoxShow();
-    ShowWindow(Item(IDC_LL_COUNT), SW_SHOW);
-    ShowWindow(Item(IDC_LL_MSGBOX), SW_HIDE);
+    ShowWindow(LocationItem(IDC_LL_COUNT), SW_SHOW);
+    ShowWindow(LocationItem(IDC_LL_MSGBOX), SW_HIDE);
     InvalidateRect(dialog, NULL, TRUE);
     return TRUE;
 }

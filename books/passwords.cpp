@@ -19,6 +19,7 @@
 #include "phonelink.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "textutil.h"
 
 int PendingAction;
 HWND PasswordEntryDialogHandle;
@@ -44,8 +45,6 @@ const WCHAR *StoredPasswordFor(int code) {
     if (!GuardsRemark(code)) return DiaryPassword;
     return RemarkPassword[0] != 0 ? RemarkPassword : DiaryPassword;
 }
-
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
 
 HWND OwnerOf(HWND dialog) {
     HWND owner = GetWindow(dialog, GW_OWNER);

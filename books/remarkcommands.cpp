@@ -34,12 +34,6 @@ const int kPrintWidths[kPrintCells - 1] = {20, 11, 14, 9, 12, 30};
 const WCHAR kColumnLine[] =
     L"Last Saved at       |FollowUp   |PlateNo       |ArrearNo |LastPayment |Bank                          |Remark\r\n";
 
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-void ShowItem(HWND dialog, int id, bool show) { ShowWindow(Item(dialog, id), show ? SW_SHOW : SW_HIDE); }
-
 int RefreshCount(void) { return RemarkRowCache != NULL ? RemarkRowCache->refresh(CurrentListQuery, true) : 0; }
 
 // After a bulk job that failed: the wait box goes, the list stays hidden
@@ -122,7 +116,7 @@ void RemarkDeleteThisRow(HWND dialog) {
     int row = SelectedListRow(list);
     if (row < 0) {
         ShowMessageBox(dialog, Pick(L"Please select the row to be deleted first.", L"Sila pilih baris yang hendak dipadam dahulu."),
-                       Pick(L"Error", L"Masaalah"), MB_OK);
+                       ErrorCaption(), MB_OK);
         return;
     }
     WCHAR plate[kTextChars], question[kTextChars * 2];
@@ -142,7 +136,7 @@ void RemarkDeleteThisRow(HWND dialog) {
     InvalidateRect(list, NULL, TRUE);
     UpdateWindow(list);
     ShowRemarkCount(count);
-    SetFocus(Item(dialog, IDC_RM_SHOW));
+    SetFocus(GetDlgItem(dialog, IDC_RM_SHOW));
     if (row < count) RemarkRowToFields(row);  // the row that moved up into its place
 }
 
@@ -252,7 +246,7 @@ void RemarkPrint(HWND dialog, bool allRows) {
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         ShowMessageBox(dialog, Pick(L"Can't create the printout file", L"Tidak dapat membuat fail printout"),
-                       Pick(L"Error", L"Masaalah"), MB_OK);
+                       ErrorCaption(), MB_OK);
         return;  // nothing to open: an older print-out is not shown as this one
     }
     bool complete = WritePrintRows(file, list, first, end);
@@ -260,7 +254,7 @@ void RemarkPrint(HWND dialog, bool allRows) {
     if (!complete) {
         DeleteFileW(kPrintOutPath);
         ShowMessageBox(dialog, Pick(L"Can't write the printout file", L"Tidak dapat menulis fail printout"),
-                       Pick(L"Error", L"Masaalah"), MB_OK);
+                       ErrorCaption(), MB_OK);
         return;
     }
     if (ShellOpenHook != NULL)

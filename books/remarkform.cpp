@@ -15,9 +15,6 @@
 
 namespace {
 
-const WCHAR *const kMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
-                                  L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
-
 const UINT_PTR kEscapeSubclassId = 5;
 
 LRESULT CALLBACK KeepEscapeProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
@@ -52,12 +49,12 @@ void QuotedControl(HWND dialog, int id, WCHAR *out, size_t outChars) {
 
 void KeepEscapeInField(HWND field) { SetWindowSubclass(field, KeepEscapeProc, kEscapeSubclassId, 0); }
 
-const WCHAR *MonthName(int month) { return month >= 1 && month <= 12 ? kMonths[month - 1] : L""; }
+void ShowItem(HWND dialog, int id, bool show) { ShowWindow(GetDlgItem(dialog, id), show ? SW_SHOW : SW_HIDE); }
 
 void FillMonthCombo(HWND combo) {
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)L"");
-    for (const WCHAR *month : kMonths) SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)month);
+    for (int m = 1; m <= 12; m++) SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)MonthName(m));
 }
 
 bool RemarkCellText(int row, int subItem, bool dayMonthYear, WCHAR *out, size_t outChars) {
@@ -85,7 +82,7 @@ bool RemarkCellText(int row, int subItem, bool dayMonthYear, WCHAR *out, size_t 
         TextPiece(year, ARRAYSIZE(year), stored, 0, 4);
         const WCHAR *name = month[0] == 0 ? L"XXX" : month;
         int number = _wtoi(month);
-        if (wcslen(month) == 2 && number >= 1 && number <= 12) name = kMonths[number - 1];
+        if (wcslen(month) == 2 && number >= 1 && number <= 12) name = MonthName(number);
         WCHAR shown[20];
         StringCchPrintfW(shown, ARRAYSIZE(shown), L"%ls %ls %ls", day, name, year);
         TextCopyN(out, outChars, shown);
@@ -126,7 +123,7 @@ void FillDateFields(HWND dialog, int day, int month, int year, const WCHAR *text
     for (int m = 1; m <= 12 && part[0] != 0; m++) {
         WCHAR number[4];
         StringCchPrintfW(number, ARRAYSIZE(number), L"%02d", m);
-        if (iso ? wcscmp(part, number) == 0 : _wcsicmp(part, kMonths[m - 1]) == 0) {
+        if (iso ? wcscmp(part, number) == 0 : _wcsicmp(part, MonthName(m)) == 0) {
             SendDlgItemMessageW(dialog, month, CB_SETCURSEL, (WPARAM)m, 0);
             break;
         }
@@ -202,7 +199,7 @@ bool AskBookQuestion(HWND dialog, const WCHAR *text) {
 }
 
 void ShowBookCheck(HWND dialog, const WCHAR *english, const WCHAR *malay, int focusId) {
-    ShowMessageBox(dialog, UseEnglish ? english : malay, L"", MB_OK | MB_ICONEXCLAMATION);
+    ShowMessageBox(dialog, Pick(english, malay), L"", MB_OK | MB_ICONEXCLAMATION);
     SetFocus(GetDlgItem(dialog, focusId));
 }
 

@@ -25,10 +25,11 @@ struct RemarkFormIds {
 // typed is lost: a remark field given this keeps Esc to itself.
 void KeepEscapeInField(HWND field);
 
+// Shows (show true) or hides the control id of dialog.
+void ShowItem(HWND dialog, int id, bool show);
+
 // The month combos: an empty item, then "Jan" .. "Dec".
 void FillMonthCombo(HWND combo);
-// The month name "Jan" .. "Dec" of month 1..12, "" otherwise.
-const WCHAR *MonthName(int month);
 
 // The text of a RemarkList cell: row of the list's query and sub-item 0..7
 // (Last Saved at, FollowUp, PlateNo, ArrearNo, LastPayment, Bank, Remark,

@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 #include "remarkform.h"
 #include "resource.h"
+#include "textutil.h"
 
 HBRUSH RemarkFaceBrush;
 HFONT RemarkEntryFont;
@@ -29,9 +30,7 @@ const RemarkFormIds kFields = {
 
 const WCHAR kShowQuery[] = L"select *,rowid from VLS order by C6 desc";
 
-const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
-HWND Item(int id) { return GetDlgItem(RemarkDialogHandle, id); }
+HWND RemarkItem(int id) { return GetDlgItem(RemarkDialogHandle, id); }
 
 // ---- Key filters of the fields ------------------------------------------------
 
@@ -81,9 +80,9 @@ LRESULT CALLBACK RemarkFieldFilterProc(HWND field, UINT msg, WPARAM wParam, LPAR
     if (msg == WM_KEYDOWN && wParam == VK_RETURN && filter.enterClick != 0) return 0;
     if (msg != WM_CHAR) return DefSubclassProc(field, msg, wParam, lParam);
     if (wParam == '\t' || wParam == '\r') {
-        if (wParam == '\r' && filter.enterClick != 0) SendMessageW(Item(filter.enterClick), BM_CLICK, 0, 0);
+        if (wParam == '\r' && filter.enterClick != 0) SendMessageW(RemarkItem(filter.enterClick), BM_CLICK, 0, 0);
         if (filter.deselect) SendMessageW(field, EM_SETSEL, 0, 0);
-        if (filter.focusId != 0) SetFocus(Item(filter.focusId));
+        if (filter.focusId != 0) SetFocus(RemarkItem(filter.focusId));
         return 0;
     }
     if (filter.chars == kMonthDigits && wParam >= '1' && wParam <= '9') {
@@ -112,9 +111,9 @@ BOOL Remark_OnInit(HWND dialog) {
                                         {IDC_RM_BEFORE_MONTH, 542}, {IDC_RM_BEFORE_YEAR, 602},
                                         {IDC_RM_COUNT, 662}};
     for (const auto &place : kBottomRow)
-        SetWindowPos(Item(place[0]), NULL, place[1], screenHeight - 58, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetWindowPos(RemarkItem(place[0]), NULL, place[1], screenHeight - 58, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     SendDlgItemMessageW(dialog, IDC_RM_BEFORE_YEAR, EM_LIMITTEXT, 4, 0);
-    FillMonthCombo(Item(IDC_RM_BEFORE_MONTH));
+    FillMonthCombo(RemarkItem(IDC_RM_BEFORE_MONTH));
     CenterWindowOnScreen(dialog);
 
     RemarkFaceBrush = CreateSolidBrush(GetSysColor(COLOR_3DFACE));
@@ -122,10 +121,10 @@ BOOL Remark_OnInit(HWND dialog) {
     RemarkLabelFont = MakeArial(16);
     for (int id : {IDC_RM_PLATE_LABEL, IDC_RM_ARREARS_LABEL, IDC_RM_DATE_LABEL, IDC_RM_BANK_LABEL, IDC_RM_REMARK_LABEL,
                    IDC_RM_LAST_SAVED, IDC_RM_FOLLOWUP_LABEL})
-        SendMessageW(Item(id), WM_SETFONT, (WPARAM)RemarkLabelFont, TRUE);
+        SendMessageW(RemarkItem(id), WM_SETFONT, (WPARAM)RemarkLabelFont, TRUE);
     for (int id : {IDC_RM_PLATE, IDC_RM_ARREARS, IDC_RM_LASTPAY_DAY, IDC_RM_LASTPAY_MONTH, IDC_RM_LASTPAY_YEAR,
                    IDC_RM_BANK, IDC_RM_REMARK, IDC_RM_FOLLOWUP_DAY, IDC_RM_FOLLOWUP_MONTH, IDC_RM_FOLLOWUP_YEAR})
-        SendMessageW(Item(id), WM_SETFONT, (WPARAM)RemarkEntryFont, TRUE);
+        SendMessageW(RemarkItem(id), WM_SETFONT, (WPARAM)RemarkEntryFont, TRUE);
 
     struct Label {
         int id;
@@ -155,13 +154,13 @@ BOOL Remark_OnInit(HWND dialog) {
     RemarkList.ListViewBoxHide();
     InstallListKeyProc(RemarkList.list, RemarkListKeyProc);
 
-    ShowWindow(Item(IDC_RM_MSGBOX), SW_HIDE);
+    ShowWindow(RemarkItem(IDC_RM_MSGBOX), SW_HIDE);
     SetDlgItemTextW(dialog, IDC_RM_COUNT, L"");
-    FillMonthCombo(Item(IDC_RM_LASTPAY_MONTH));
-    FillMonthCombo(Item(IDC_RM_FOLLOWUP_MONTH));
+    FillMonthCombo(RemarkItem(IDC_RM_LASTPAY_MONTH));
+    FillMonthCombo(RemarkItem(IDC_RM_FOLLOWUP_MONTH));
     for (size_t i = 0; i < ARRAYSIZE(kFilters); i++)
-        SetWindowSubclass(Item(kFilters[i].id), RemarkFieldFilterProc, kFieldSubclassId, i);
-    KeepEscapeInField(Item(IDC_RM_REMARK));
+        SetWindowSubclass(RemarkItem(kFilters[i].id), RemarkFieldFilterProc, kFieldSubclassId, i);
+    KeepEscapeInField(RemarkItem(IDC_RM_REMARK));
     NewRemarkRowCache();
     return TRUE;
 }
@@ -172,7 +171,7 @@ void Remark_OnShow(HWND dialog) {
     JobBusyGuard busy;
     if (!busy.acquired()) return;
     RemarkList.ListViewBoxHide();
-    ShowWindow(Item(IDC_RM_MSGBOX), SW_SHOW);
+    ShowWindow(RemarkItem(IDC_RM_MSGBOX), SW_SHOW);
     ClearRemarkWindowFields();
     UpdateWindow(dialog);
     RemarkList.ListViewBoxClear();
@@ -183,8 +182,8 @@ void Remark_OnShow(HWND dialog) {
     ShowRemarkCount(count);
     RemarkList.ListViewBoxShow();
     if (SoundOnFound == 1) MessageBeep(MB_ICONEXCLAMATION);
-    ShowWindow(Item(IDC_RM_COUNT), SW_SHOW);
-    ShowWindow(Item(IDC_RM_MSGBOX), SW_HIDE);
+    ShowWindow(RemarkItem(IDC_RM_COUNT), SW_SHOW);
+    ShowWindow(RemarkItem(IDC_RM_MSGBOX), SW_HIDE);
     UpdateWindow(dialog);
 }
 
@@ -194,15 +193,15 @@ void Remark_OnSave(HWND dialog) {
         ShowMessageBox(dialog,
                        Pick(L"Please choose the data row that you want to change first.",
                             L"Sila pilih baris data yang anda ingin tukar dahulu."),
-                       Pick(L"Error", L"Masaalah"), MB_OK);
-        SetFocus(Item(IDC_RM_SAVE));
+                       ErrorCaption(), MB_OK);
+        SetFocus(RemarkItem(IDC_RM_SAVE));
         return;
     }
     if (SaveRemarkForm(dialog, kFields) != 1) return;
     RemarkRowCache->refresh(CurrentListQuery, true);
     InvalidateRect(RemarkList.list, NULL, TRUE);
     SendMessageW(RemarkList.list, LVM_UPDATE, (WPARAM)selected, 0);
-    SetFocus(Item(IDC_RM_SAVE));
+    SetFocus(RemarkItem(IDC_RM_SAVE));
 }
 
 BOOL Remark_OnCommand(HWND dialog, int id, int code) {
@@ -221,7 +220,7 @@ BOOL Remark_OnCommand(HWND dialog, int id, int code) {
     case IDC_RM_BANK:
     case IDC_RM_REMARK:
         if (code != EN_SETFOCUS) return FALSE;
-        PostMessageW(Item(id), EM_SETSEL, 0, -1);
+        PostMessageW(RemarkItem(id), EM_SETSEL, 0, -1);
         return TRUE;
     }
     return FALSE;  // IDCANCEL too: Esc does not close the window
@@ -291,13 +290,13 @@ void Remark_OnClose(HWND dialog) {
 
 void ClearRemarkWindowFields(void) {
     for (int id : {IDC_RM_PLATE, IDC_RM_ARREARS, IDC_RM_LASTPAY_DAY, IDC_RM_LASTPAY_YEAR, IDC_RM_BANK, IDC_RM_REMARK})
-        SetWindowTextW(Item(id), L"");
-    SendMessageW(Item(IDC_RM_LASTPAY_MONTH), CB_SETCURSEL, 0, 0);
+        SetWindowTextW(RemarkItem(id), L"");
+    SendMessageW(RemarkItem(IDC_RM_LASTPAY_MONTH), CB_SETCURSEL, 0, 0);
 }
 
 void RemarkRowToFields(int row) { FillRemarkFields(RemarkDialogHandle, RemarkList.list, row, kFields, true); }
 
-void ShowRemarkCount(int count) { SetRowCountText(Item(IDC_RM_COUNT), count); }
+void ShowRemarkCount(int count) { SetRowCountText(RemarkItem(IDC_RM_COUNT), count); }
 
 INT_PTR CALLBACK RemarkDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

@@ -9,6 +9,7 @@
 
 #include "datastore.h"
 #include "dbfiles.h"
+#include "statement.h"
 #include "textutil.h"
 
 namespace {
@@ -125,21 +126,6 @@ HeadKind JudgeHead(const FileHead &head, char *detail, size_t detailBytes) {
     return kind;
 }
 
-// A prepared statement that finalizes itself.
-class Query {
-  public:
-    Query(sqlite3 *db, const char *sql) : rc_(sqlite3_prepare_v2(db, sql, -1, &stmt_, NULL)) {}
-    ~Query() { sqlite3_finalize(stmt_); }
-    Query(const Query &) = delete;
-    Query &operator=(const Query &) = delete;
-    int prepared() const { return rc_; }
-    sqlite3_stmt *stmt() const { return stmt_; }
-
-  private:
-    sqlite3_stmt *stmt_ = NULL;
-    int rc_;
-};
-
 // The engine's failure on db: its code, its message in detail.
 int EngineFailure(sqlite3 *db, int rc, char *detail, size_t detailBytes) {
     SetDetail(detail, detailBytes, sqlite3_errmsg(db));
@@ -149,7 +135,7 @@ int EngineFailure(sqlite3 *db, int rc, char *detail, size_t detailBytes) {
 // A table the book needs, with the columns that are read: a missing one
 // means the file is not this book.
 int RequireColumns(sqlite3 *db, const char *sql, char *detail, size_t detailBytes) {
-    Query q(db, sql);
+    Statement q(db, sql);
     if (q.prepared() == SQLITE_OK) return SQLITE_OK;
     int rc = EngineFailure(db, q.prepared(), detail, detailBytes);
     return IsDamagedFileCode(rc) ? rc : SQLITE_CORRUPT;
@@ -157,11 +143,11 @@ int RequireColumns(sqlite3 *db, const char *sql, char *detail, size_t detailByte
 
 // Runs a quick_check pragma; anything but one row "ok" is damage.
 int QuickCheck(sqlite3 *db, const char *pragma, char *detail, size_t detailBytes) {
-    Query q(db, pragma);
+    Statement q(db, pragma);
     if (q.prepared() != SQLITE_OK) return EngineFailure(db, q.prepared(), detail, detailBytes);
-    int rc = sqlite3_step(q.stmt());
+    int rc = sqlite3_step(q.get());
     if (rc != SQLITE_ROW) return EngineFailure(db, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc, detail, detailBytes);
-    const char *verdict = (const char *)sqlite3_column_text(q.stmt(), 0);
+    const char *verdict = (const char *)sqlite3_column_text(q.get(), 0);
     if (verdict != NULL && strcmp(verdict, "ok") == 0) return SQLITE_OK;
     SetDetail(detail, detailBytes, verdict != NULL ? verdict : "quick_check failed");
     return SQLITE_CORRUPT;
@@ -177,17 +163,17 @@ int StepAll(sqlite3 *db, sqlite3_stmt *stmt, char *detail, size_t detailBytes) {
 
 // The name of an index of VLD that leads with C1, or false when none.
 bool FindLookupIndex(sqlite3 *db, char *name, size_t nameBytes, int *rc, char *detail, size_t detailBytes) {
-    Query q(db,
-            "SELECT l.name FROM pragma_index_list('VLD') AS l, pragma_index_info(l.name) AS i "
-            "WHERE i.seqno = 0 AND i.name = 'C1' LIMIT 1");
+    Statement q(db,
+                "SELECT l.name FROM pragma_index_list('VLD') AS l, pragma_index_info(l.name) AS i "
+                "WHERE i.seqno = 0 AND i.name = 'C1' LIMIT 1");
     *rc = q.prepared();
     if (*rc != SQLITE_OK) {
         EngineFailure(db, *rc, detail, detailBytes);
         return false;
     }
-    *rc = sqlite3_step(q.stmt());
+    *rc = sqlite3_step(q.get());
     if (*rc == SQLITE_ROW) {
-        const char *text = (const char *)sqlite3_column_text(q.stmt(), 0);
+        const char *text = (const char *)sqlite3_column_text(q.get(), 0);
         *rc = SQLITE_OK;
         return text != NULL && SUCCEEDED(StringCchCopyA(name, nameBytes, text));
     }
@@ -206,17 +192,17 @@ int LookUpEdgeKey(sqlite3 *db, const char *index, bool last, char *detail, size_
     char *sql = sqlite3_mprintf("SELECT C1 FROM VLD INDEXED BY \"%w\" WHERE C1 IS NOT NULL ORDER BY C1 %s LIMIT 1",
                                 index, last ? "DESC" : "ASC");
     if (sql == NULL) return SQLITE_NOMEM;
-    Query edge(db, sql);
+    Statement edge(db, sql);
     sqlite3_free(sql);
     if (edge.prepared() != SQLITE_OK) return EngineFailure(db, edge.prepared(), detail, detailBytes);
-    int rc = sqlite3_step(edge.stmt());
+    int rc = sqlite3_step(edge.get());
     if (rc == SQLITE_DONE) return SQLITE_OK;  // no vehicles at all
     if (rc != SQLITE_ROW) return EngineFailure(db, rc, detail, detailBytes);
 
-    Query rows(db, "SELECT C1, C2, C3, C4, C5 FROM VLD WHERE C1 = ?1");
+    Statement rows(db, "SELECT C1, C2, C3, C4, C5 FROM VLD WHERE C1 = ?1");
     if (rows.prepared() != SQLITE_OK) return EngineFailure(db, rows.prepared(), detail, detailBytes);
-    sqlite3_bind_value(rows.stmt(), 1, sqlite3_column_value(edge.stmt(), 0));
-    return StepAll(db, rows.stmt(), detail, detailBytes);
+    sqlite3_bind_value(rows.get(), 1, sqlite3_column_value(edge.get(), 0));
+    return StepAll(db, rows.get(), detail, detailBytes);
 }
 
 // Opens path without creating it, checks it as book (whole, or the part
@@ -350,8 +336,8 @@ int CheckBookConnection(sqlite3 *db, const BookFile &book, bool whole, char *det
     // The records' first and last rows: the two edges of their tree, the
     // last one where every new row goes.
     for (const char *edge : {"SELECT * FROM VLS ORDER BY rowid LIMIT 1", "SELECT * FROM VLS ORDER BY rowid DESC LIMIT 1"}) {
-        Query q(db, edge);
-        rc = q.prepared() == SQLITE_OK ? StepAll(db, q.stmt(), detail, detailBytes)
+        Statement q(db, edge);
+        rc = q.prepared() == SQLITE_OK ? StepAll(db, q.get(), detail, detailBytes)
                                        : EngineFailure(db, q.prepared(), detail, detailBytes);
         if (rc != SQLITE_OK) return rc;
     }

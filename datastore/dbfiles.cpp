@@ -123,11 +123,9 @@ int ConvertToProgramDatabase(const WCHAR *path) {
 }
 
 void MonthAbbreviation(int month, WCHAR *buf, int count) {
-    static const WCHAR *const kMonths[12] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
-                                             L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
     if (count <= 0) return;
-    const WCHAR *text = (month >= 1 && month <= 12) ? kMonths[month - 1] : L"";
-    StringCchCopyW(buf, (size_t)count, text);
+    StringCchCopyW(buf, (size_t)count, MonthName(month));
+    UpperCaseText(buf);
 }
 
 void FormatBackupPath(WCHAR *buf, int count, const WCHAR *base, const SYSTEMTIME *t) {
@@ -221,4 +219,28 @@ int SetUpDataBookReads(sqlite3 *db) {
     if (expected > 0 && MeasureAddressSpace().largestView < expected)
         rc = sqlite3_exec(db, "PRAGMA mmap_size = 0;", NULL, NULL, NULL);
     return rc;
+}
+
+namespace {
+
+int OpenWith(sqlite3 **db, const WCHAR *path, int flags) {
+    *db = NULL;
+    char name[kPathChars * 3];
+    if (!EngineFileName(path, name, sizeof(name))) return SQLITE_CANTOPEN;
+    int rc = sqlite3_open_v2(name, db, flags, NULL);
+    if (rc != SQLITE_OK) CloseBookConnection(db);
+    return rc;
+}
+
+}  // namespace
+
+int OpenBookConnection(sqlite3 **db, const WCHAR *path) { return OpenWith(db, path, SQLITE_OPEN_READWRITE); }
+
+int OpenOrCreateBookConnection(sqlite3 **db, const WCHAR *path) {
+    return OpenWith(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+void CloseBookConnection(sqlite3 **db) {
+    if (*db != NULL) sqlite3_close_v2(*db);
+    *db = NULL;
 }

@@ -47,6 +47,18 @@ long long ChooseDataMapBytes(long long fileBytes, unsigned long long largestFree
 // releases the lock when it is done). Returns the engine's code.
 int SetUpDataBookReads(sqlite3 *db);
 
+// Opens *db read-write on the existing book at path (the engine's name of
+// it). Returns the engine's code; *db is NULL unless it opened.
+int OpenBookConnection(sqlite3 **db, const WCHAR *path);
+// Opens *db read-write on path like OpenBookConnection, but creates an
+// empty file when there is none. Returns the engine's code; *db is NULL
+// unless it opened.
+int OpenOrCreateBookConnection(sqlite3 **db, const WCHAR *path);
+// Closes *db when it is open and sets it NULL. A statement still running (a
+// select stopped by a failure inside its rows) does not keep it open: the
+// engine finishes it later.
+void CloseBookConnection(sqlite3 **db);
+
 // Converts a standard SQLite file in place into the program's format: the
 // magic becomes "ZELD DATABASE 3", the file-format bytes 18 and 19 become 1
 // (rollback journal), and every lower-case "sqlite" that lies wholly inside

@@ -7,7 +7,7 @@
 #include "cipher.h"
 #include "datastore.h"
 #include "dbfiles.h"
-#include "mainwindow.h"
+#include "msgbox.h"
 #include "sqlexec.h"
 #include "textutil.h"
 
@@ -69,24 +69,14 @@ template <size_t N> constexpr int CountOf(const WCHAR *const (&)[N]) { return (i
 // closed and nothing is written.
 int OpenBook(sqlite3 **db, const WCHAR *path, const WCHAR *shownName, HWND window,
              bool destroyOnMissing) {
-    if (*db != NULL) {
-        sqlite3_close(*db);
-        *db = NULL;
-    }
-    char name[kPathChars * 3];
-    if (EngineFileName(path, name) && sqlite3_open(name, db) != SQLITE_OK) {
-        sqlite3_close(*db);
-        *db = NULL;
-    }
+    CloseBookConnection(db);
+    OpenOrCreateBookConnection(db, path);
     if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES || *db == NULL) {
-        if (*db != NULL) {
-            sqlite3_close(*db);
-            *db = NULL;
-        }
+        CloseBookConnection(db);
         WCHAR text[kPathChars + 64];
         StringCchPrintfW(text, ARRAYSIZE(text),
                          UseEnglish ? L"File[%ls] does not exist" : L"File[%ls] tidak wujud", shownName);
-        ShowMessageBox(window, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONERROR);
+        ShowMessageBox(window, text, ErrorCaption(), MB_OK | MB_ICONERROR);
         if (destroyOnMissing && window != NULL) DestroyWindow(window);
         return kSchemaNoFile;
     }
@@ -139,10 +129,7 @@ bool VlsHasColumn(sqlite3 *db, const char *column) {
 }
 
 int MigrateRemark(HWND window, int from) {
-    if (RemarkDb != NULL) {
-        sqlite3_close(RemarkDb);
-        RemarkDb = NULL;
-    }
+    CloseBookConnection(&RemarkDb);
     MakeRemarkBackupPath(RemarkBackupPath, ARRAYSIZE(RemarkBackupPath));
     bool backedUp = BackUpBookFile(RemarkDbPath, RemarkBackupPath);
     int rc = OpenBook(&RemarkDb, RemarkDbPath, RemarkDbPath, window, false);
@@ -280,10 +267,7 @@ int MigrateDiaryToCurrent(HWND window) {
     if (version >= kDiarySchemaCurrent) return kSchemaDone;
     int whole = (int)version;
     if ((double)whole == version && whole >= kDiarySchemaOldest) {
-        if (DiaryDb != NULL) {
-            sqlite3_close(DiaryDb);
-            DiaryDb = NULL;
-        }
+        CloseBookConnection(&DiaryDb);
         return kSteps[whole - kDiarySchemaOldest](window);
     }
     WCHAR text[64];

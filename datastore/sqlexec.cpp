@@ -31,13 +31,6 @@ int DiaryLogFailure;
 
 namespace {
 
-// Controls of the Diary window that the modes fill; its list's parent is
-// the window. No open Diary window: no target.
-enum { kDiaryRowCountLabel = 405, kDiaryFinancierCombo = 407 };
-
-const WCHAR *const kMonthNames[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
-                                      L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
-
 // The cell of column i, or "" for a NULL cell or a column the row lacks.
 const char *Cell(int columnCount, char **values, int i) {
     if (values == NULL || i < 0 || i >= columnCount || values[i] == NULL) return "";
@@ -68,9 +61,9 @@ void ShowLastPaymentDate(const WCHAR *date) {
     TextPiece(part, ARRAYSIZE(part), date, 0, 2);
     SetControlText(IDC_LASTPAY_DAY, part);
     TextPiece(part, ARRAYSIZE(part), date, 3, 3);
-    for (int m = 0; m < 12 && part[0] != 0; m++) {
-        if (_wcsicmp(part, kMonthNames[m]) == 0) {
-            SelectComboItem(IDC_LASTPAY_MONTH, m + 1);
+    for (int m = 1; m <= 12 && part[0] != 0; m++) {
+        if (_wcsicmp(part, MonthName(m)) == 0) {
+            SelectComboItem(IDC_LASTPAY_MONTH, m);
             break;
         }
     }
@@ -235,23 +228,6 @@ void OnRemarkRow(int columnCount, char **values) {
     SetControlText(IDC_LAST_SAVED, StatementText);
 }
 
-void BuildDataVersionText(void) {
-    bool factory = wcscmp(DataVersionPatch, L"FACTORY") == 0;
-    if (_wcsicmp(DataVersion, DataVersionUpdate) != 0) {
-        if (factory)
-            StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls]",
-                             DataVersion, DataVersionUpdate);
-        else
-            StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls][patch %ls]",
-                             DataVersion, DataVersionUpdate, DataVersionPatch);
-    } else if (factory) {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls", DataVersion);
-    } else {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[patch %ls]", DataVersion,
-                         DataVersionPatch);
-    }
-}
-
 void CopyPlainSlots(int columnCount, char **values, int count) {
     for (int i = 0; i < count && i < kSelectSlotCount; i++)
         AnsiToWide(Cell(columnCount, values, i), SelectSlots[i], kSlotChars);
@@ -260,7 +236,7 @@ void CopyPlainSlots(int columnCount, char **values, int count) {
 // Mode 28 on an open Diary window: the list's item count and its label.
 void ShowDiaryRowCount(int count) {
     DiaryList.ListViewBoxSetItemCount(count);
-    HWND label = DiaryWindowControl(kDiaryRowCountLabel);
+    HWND label = DiaryWindowControl(IDC_DIARY_COUNT);
     if (label != NULL) SetRowCountText(label, count);
 }
 
@@ -278,6 +254,23 @@ void ShowHitCount(int rows) {
 }
 
 }  // namespace
+
+void BuildDataVersionText(void) {
+    bool update = _wcsicmp(DataVersion, DataVersionUpdate) != 0;
+    bool patched = wcscmp(DataVersionPatch, L"FACTORY") != 0;
+    if (update && patched) {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls][patch %ls]",
+                         DataVersion, DataVersionUpdate, DataVersionPatch);
+    } else if (update) {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls]", DataVersion,
+                         DataVersionUpdate);
+    } else if (patched) {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[patch %ls]", DataVersion,
+                         DataVersionPatch);
+    } else {
+        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls", DataVersion);
+    }
+}
 
 bool SqlQuote(const WCHAR *text, WCHAR *out, size_t outChars) {
     if (outChars == 0) return false;
@@ -486,7 +479,7 @@ int OnSelectRow(void *counter, int columnCount, char **values, char **) {
         DecodeInto(DataCipher, first, SelectSlots[0]);
         StripBothEnds(SelectSlots[0], 2);
         IndentDashedText(SelectSlots[0]);
-        HWND combo = DiaryWindowControl(kDiaryFinancierCombo);
+        HWND combo = DiaryWindowControl(IDC_DIARY_FINANCIER);
         if (combo != NULL) SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)SelectSlots[0]);
         break;
     }

@@ -17,7 +17,7 @@ enum {
     kEncodedSlotCount = 5,
 };
 
-// The select modes in use (the number is what callers pass to SelectSql).
+// The select modes (the number is what callers pass to SelectSql).
 enum SelectModeNumber {
     kModePlateSearch = 0,       // VLD rows of the searched plate: show them, log the hit
     kModeDataVersion = 2,       // PRD 'DV'
@@ -29,29 +29,31 @@ enum SelectModeNumber {
     kModeLanguage = 18,         // PRS 'B'
     kModeStoragePlace = 19,     // PRI 'DSP'
     kModeSearchUsing = 20,      // PRS 'SU'
-    kModeVacuum = 22,           // "VACUUM;", no rows
     kModeRequiredVersion = 23,  // PRD 'CE'
     kModeDiaryVersion = 24,     // diary PRS 'DSV'
     kModeLocation = 25,         // PRS 'LOC'
-    kModeDiaryLastRowId = 28,   // highest VLS rowid of a diary
-    kModeCleanUpLookup = 30,    // slot 0 := C1, slot 2 := C3
-    kModeDiaryRowCopy = 31,     // slots 0-10 := C1-C11
     kModeDiaryPassword = 32,    // PRS 'D'
     kModeFinancierList = 35,    // FLD C1 into the Diary window's financier combo
-    kModeSettingsRowCopy = 40,  // slots 0-1 := C1, C2
-    kModeSettingsLastRowId = 41,
     kModeHugeResult = 43,       // PRS 'HRS'
     kModeMultiColour = 44,      // PRS 'MCT'
-    kModeImportLastRowId = 47,
-    kModeImportDiaryRow = 48,   // slots 0-10 := C1-C11
     kModeImportPassword = 49,   // import PRS 'D'
     kModeRemarkVersion = 50,    // remark or import PRS 'DSV'
     kModeRemarkPassword = 51,   // remark PRS 'D'
     kModeRemarkOfPlate = 52,    // the remark row of the searched plate
+    kModeEmail = 57,            // PRS 'EML'
+    // Not selected by any program code: the row handler still serves them,
+    // and some tests drive them.
+    kModeVacuum = 22,           // "VACUUM;", no rows
+    kModeDiaryLastRowId = 28,   // highest VLS rowid of a diary
+    kModeCleanUpLookup = 30,    // slot 0 := C1, slot 2 := C3
+    kModeDiaryRowCopy = 31,     // slots 0-10 := C1-C11
+    kModeSettingsRowCopy = 40,  // slots 0-1 := C1, C2
+    kModeSettingsLastRowId = 41,
+    kModeImportLastRowId = 47,
+    kModeImportDiaryRow = 48,   // slots 0-10 := C1-C11
     kModeImportRemarkRow = 53,  // slots 0-5 or 0-6 by RemarkSchemaVersion
     kModeReadOnly = 55,         // nothing per row
     kModeClearedPurged = 56,    // remark PRS 'CLF'
-    kModeEmail = 57,            // PRS 'EML'
 };
 
 // sqlexec.cpp
@@ -124,6 +126,13 @@ int SelectSql(sqlite3 *db, const WCHAR *statement, int mode);
 // int), acts by SelectMode and returns 0: the engine goes on with the next
 // row. Missing and NULL cells read as empty texts.
 int OnSelectRow(void *counter, int columnCount, char **values, char **names);
+
+// Formats DataVersionText from DataVersion, DataVersionUpdate and
+// DataVersionPatch: "[update %s]" follows the version when the update
+// differs from it (compared without regard to case), "[patch %s]" when the
+// patch is anything but the exact text "FACTORY". Start-up (mode 3) and the
+// online update both build it here.
+void BuildDataVersionText(void);
 
 // Formats the line of a found vehicle or remark: "plate | arrears | date |
 // financier | description", the arrears and the date left out (with their

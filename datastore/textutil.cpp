@@ -10,6 +10,22 @@
 WCHAR CurrentTimeStamp[kTextChars];
 WCHAR PlatformText[kTextChars];
 
+const WCHAR *Pick(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
+
+const WCHAR *ErrorCaption(void) { return Pick(L"Error", L"Masaalah"); }
+
+const WCHAR *MonthName(int month) {
+    static const WCHAR *const kMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
+                                             L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+    return month >= 1 && month <= 12 ? kMonths[month - 1] : L"";
+}
+
+int LastDayOfMonth(int month, int year) {
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2) return year % 4 == 0 ? 29 : 28;
+    return kDays[month - 1];
+}
+
 void TextCopyN(WCHAR *dst, size_t dstChars, const WCHAR *src) {
     if (dst == NULL || dstChars == 0) return;
     StringCchCopyNW(dst, dstChars, src ? src : L"", dstChars - 1);

@@ -7,6 +7,18 @@
 
 #include <stddef.h>
 
+// Returns english when UseEnglish is set, else malay: every text the agent
+// reads goes through here in the language of the diary's 'B' setting.
+const WCHAR *Pick(const WCHAR *english, const WCHAR *malay);
+// The caption of every error message box, "Error" / "Masaalah".
+const WCHAR *ErrorCaption(void);
+
+// The month name "Jan" .. "Dec" of month 1..12, "" otherwise.
+const WCHAR *MonthName(int month);
+// The last day of month 1..12 in year; February has 29 days in every year
+// that 4 divides.
+int LastDayOfMonth(int month, int year);
+
 // Copies src into dst, cut to fit and always terminated. A null src gives
 // the empty text.
 void TextCopyN(WCHAR *dst, size_t dstChars, const WCHAR *src);

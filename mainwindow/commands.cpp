@@ -13,13 +13,14 @@
 
 #include <vector>
 
-#include "bookjob.h"
 #include "books.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "resource.h"
 #include "sqlexec.h"
+#include "textutil.h"
 
 WCHAR ImportFilePath[kPathChars];
 AdaptersInfoFn AdaptersInfoHook;
@@ -98,12 +99,11 @@ const FileChoice kImportRemark = {
 enum { kRemarkVersionFloor = 1000 };  // remark books count their schema versions from here
 
 void ShowRefusal(HWND window, const Text &text) {
-    ShowMessageBox(window, UseEnglish ? text.english : text.malay, UseEnglish ? L"Error" : L"Masaalah", MB_OK);
+    ShowMessageBox(window, Pick(text.english, text.malay), ErrorCaption(), MB_OK);
 }
 
 void CloseImportDb() {
-    if (ImportDb != NULL) sqlite3_close_v2(ImportDb);
-    ImportDb = NULL;
+    CloseBookConnection(&ImportDb);
 }
 
 // The name part of a path: what follows its last '\' or '/'.

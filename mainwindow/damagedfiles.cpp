@@ -7,6 +7,7 @@
 #include "bookcheck.h"
 #include "datastore.h"
 #include "mainwindow.h"
+#include "textutil.h"
 
 WCHAR SetAsidePaths[kStartBookCount][kPathChars];
 int DamagedDataShown;
@@ -51,7 +52,7 @@ void AppendSetAsideParagraph(WCHAR *text, size_t textChars, int book) {
     if (w.backupBase == NULL || !FindNewestBackup(w.backupBase, backup, ARRAYSIZE(backup))) return;
     StringCchPrintfW(line, ARRAYSIZE(line), UseEnglish ? L" The newest backup, \"%ls\", %ls."
                                                        : L" BackUp terbaru, \"%ls\", %ls.",
-                     backup, UseEnglish ? w.english : w.malay);
+                     backup, Pick(w.english, w.malay));
     StringCchCatW(text, textChars, line);
 }
 
@@ -65,7 +66,7 @@ void ShowSetAsideNotice(HWND owner) {
         SetAsidePaths[book][0] = 0;
     }
     if (text[0] == 0) return;
-    ShowMessageBox(owner, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONEXCLAMATION);
+    ShowMessageBox(owner, text, ErrorCaption(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void StopForDamagedData(const WCHAR *detail) {
@@ -81,6 +82,6 @@ void StopForDamagedData(const WCHAR *detail) {
                      L"again from the pen drive, and delete the file KorvaneData.db-journal beside it if "
                      L"there is one.\r\n[%ls]",
                      detail != NULL ? detail : L"");
-    ShowMessageBox(MainWindow, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONHAND);
+    ShowMessageBox(MainWindow, text, ErrorCaption(), MB_OK | MB_ICONHAND);
     if (MainWindow != NULL) DestroyWindow(MainWindow);
 }

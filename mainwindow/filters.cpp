@@ -27,7 +27,9 @@ struct KeyMove {
     bool selectTarget; // select the whole text of the focused control
 };
 
-struct FilterSpec {
+// The input rule of one field: the characters it takes and what Tab and
+// Enter do in it.
+struct FilterRule {
     int id;
     CharClass chars;
     KeyMove tab;
@@ -36,7 +38,7 @@ struct FilterSpec {
 
 const KeyMove kFindClick = {IDC_FIND, false, 0, false};
 
-const FilterSpec kFilters[] = {
+const FilterRule kFilters[] = {
     {IDC_PLATE_ENTRY, kPlateChars, {0, false, IDC_LOCATION, true}, kFindClick},
     {IDC_LOCATION, kFreeText, {0, true, IDC_REMARK, false}, {0, true, IDC_REMARK, false}},
     {IDC_ARREARS, kArrearChars, {0, true, IDC_LASTPAY_DAY, false}, {0, true, IDC_LASTPAY_DAY, false}},
@@ -86,37 +88,37 @@ void Move(HWND field, const KeyMove &move) {
 }
 
 // Handles one WM_CHAR; returns true when the character was consumed.
-bool FilterChar(HWND field, const FilterSpec &spec, WPARAM c) {
-    if (spec.chars == kToPlateEntry) {
+bool FilterChar(HWND field, const FilterRule &rule, WPARAM c) {
+    if (rule.chars == kToPlateEntry) {
         SetFocus(PlateEntryEdit);
         SendMessageW(PlateEntryEdit, WM_CHAR, c, 0);
         return true;
     }
-    if (spec.chars == kFreeText && !Passes(kFreeText, c)) return true;
-    if (spec.chars == kMonthChars && c >= '1' && c <= '9') {
+    if (rule.chars == kFreeText && !Passes(kFreeText, c)) return true;
+    if (rule.chars == kMonthChars && c >= '1' && c <= '9') {
         SendMessageW(field, CB_SETCURSEL, c - '0', 0);
         return true;
     }
     if (c == '\r') {
-        Move(field, spec.enter);
+        Move(field, rule.enter);
         return true;
     }
     if (c == '\t') {
-        Move(field, spec.tab);
+        Move(field, rule.tab);
         return true;
     }
-    return !Passes(spec.chars, c);
+    return !Passes(rule.chars, c);
 }
 
 LRESULT CALLBACK FilterProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                             DWORD_PTR refData) {
-    const FilterSpec &spec = kFilters[refData];
+    const FilterRule &rule = kFilters[refData];
     switch (msg) {
     case WM_CHAR:
-        if (FilterChar(field, spec, wParam)) return 0;
+        if (FilterChar(field, rule, wParam)) return 0;
         break;
     case WM_KEYDOWN:
-        if (spec.id == IDC_PLATE_ENTRY && wParam == VK_F4) {
+        if (rule.id == IDC_PLATE_ENTRY && wParam == VK_F4) {
             SendMessageW(MainControl(IDC_DELETE_PLATE), BM_CLICK, 0, 0);
             return 0;
         }

@@ -11,13 +11,15 @@
 #include "datastore.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
+#include "remarkform.h"
 #include "resource.h"
+#include "textutil.h"
 
 namespace {
 
 // One control of the main window. y is added to SmallScreenShift when
 // shifted is set; malay NULL means the same text in both languages.
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const WCHAR *cls;
     DWORD style;
@@ -32,7 +34,7 @@ const DWORD kField = WS_BORDER | ES_AUTOHSCROLL | ES_UPPERCASE;
 const DWORD kCombo = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 
 // The remark and follow-up fields, 11010 to 11029, in creation order.
-const ControlSpec kRemarkFields[] = {
+const ControlLayout kRemarkFields[] = {
     {IDC_PLATE_LABEL, L"STATIC", 0, L"PlateNo", NULL, 2, 218, 150, 20, true, 0},
     {IDC_PLATE, L"STATIC", 0, L"", NULL, 2, 240, 160, 25, true, 0},
     {IDC_ARREARS_LABEL, L"STATIC", 0, L"ArrearNo", NULL, 156, 218, 80, 20, true, 0},
@@ -53,9 +55,6 @@ const ControlSpec kRemarkFields[] = {
     {IDC_FOLLOWUP_MONTH, L"COMBOBOX", kCombo, L"", NULL, 271, 265, 60, 260, true, 0},
     {IDC_FOLLOWUP_YEAR, L"EDIT", kField, L"", NULL, 333, 266, 50, 25, true, 4},
 };
-
-const WCHAR *const kMonthItems[13] = {L"",    L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
-                                      L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
 
 struct BigButton {
     const WCHAR *english;
@@ -87,7 +86,7 @@ const SwitchedText kSwitchedButtons[] = {
     {IDC_DELETE_ALL, L"Delete All", L"Padam Semua"},
 };
 
-HWND Create(HWND parent, const ControlSpec &c) {
+HWND Create(HWND parent, const ControlLayout &c) {
     const WCHAR *text = (UseEnglish || c.malay == NULL) ? c.english : c.malay;
     int y = c.shifted ? SmallScreenShift + c.y : c.y;
     HWND control = CreateWindowExW(0, c.cls, text, WS_CHILD | WS_VISIBLE | c.style, c.x, y, c.w, c.h, parent,
@@ -105,20 +104,11 @@ void Hide(int id) { ShowWindow(MainControl(id), SW_HIDE); }
 void Show(int id) { ShowWindow(MainControl(id), SW_SHOW); }
 void SetFont(int id, MainFont font) { SendMessageW(MainControl(id), WM_SETFONT, (WPARAM)MainFonts[font], TRUE); }
 
-const WCHAR *Lang(const WCHAR *english, const WCHAR *malay) { return UseEnglish ? english : malay; }
-
 const WCHAR *ButtonText(int id) {
     for (const SwitchedText &t : kSwitchedButtons) {
-        if (t.id == id) return Lang(t.english, t.malay);
+        if (t.id == id) return Pick(t.english, t.malay);
     }
     return L"";
-}
-
-// 13006: "Data Version: %s" in the language.
-void SetDataVersionText() {
-    WCHAR text[kTextChars * 2];
-    StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"Data Version: %ls" : L"Data Versi: %ls", DataVersionText);
-    SetWindowTextW(MainControl(IDC_DATA_VERSION), text);
 }
 
 // 13005: the invitation to give an e-mail address.
@@ -140,16 +130,17 @@ void SetEmailNote() {
     SetWindowTextW(MainControl(IDC_EMAIL_NOTE), text);
 }
 
-// 11004: the start-screen message with the software and data versions.
-void SetStartMessage() {
+}  // namespace
+
+void ShowVersionTexts(void) {
     WCHAR text[kTextChars * 2];
+    StringCchPrintfW(text, ARRAYSIZE(text), Pick(L"Data Version: %ls", L"Data Versi: %ls"), DataVersionText);
+    SetWindowTextW(MainControl(IDC_DATA_VERSION), text);
     StringCchPrintfW(text, ARRAYSIZE(text),
-                     UseEnglish ? L"Software Version: %ls\r\nData Version: %ls" : L"Software Versi: %ls\r\nData Versi: %ls",
-                     L"Korvane 14.906", DataVersionText);
+                     Pick(L"Software Version: %ls\r\nData Version: %ls", L"Software Versi: %ls\r\nData Versi: %ls"),
+                     kProgramTitle, DataVersionText);
     SetWindowTextW(MainControl(IDC_START_MESSAGE), text);
 }
-
-}  // namespace
 
 void CreateMainControls(HWND window) {
     const int s = SmallScreenShift;
@@ -174,10 +165,10 @@ void CreateMainControls(HWND window) {
     Hide(IDC_RESULT);  // shown by the first hit
     Make(window, IDC_START_MESSAGE, L"STATIC", WS_BORDER | SS_CENTER, L"", 2, s + 124, 961, 60);
 
-    for (const ControlSpec &c : kRemarkFields) {
+    for (const ControlLayout &c : kRemarkFields) {
         HWND control = Create(window, c);
         if (c.id == IDC_LASTPAY_MONTH || c.id == IDC_FOLLOWUP_MONTH) {
-            for (const WCHAR *month : kMonthItems) SendMessageW(control, CB_ADDSTRING, 0, (LPARAM)month);
+            FillMonthCombo(control);
         }
         InstallInputFilter(control);  // only the fields that have a filter take it
     }
@@ -199,7 +190,7 @@ void CreateMainControls(HWND window) {
     Make(window, IDC_BIG_BUTTON_FRAME, L"BUTTON", BS_GROUPBOX, L"", 2, 0, 962, 122);
     for (int i = 0; i < 8; i++) {
         Make(window, IDC_BIG_BUTTON_FIRST + i, L"BUTTON", BS_OWNERDRAW,
-             Lang(kBigButtons[i].english, kBigButtons[i].malay), 7 + 119 * i, 13, 115, 104);
+             Pick(kBigButtons[i].english, kBigButtons[i].malay), 7 + 119 * i, 13, 115, 104);
     }
     Make(window, IDC_DELETE_PLATE, L"BUTTON", BS_PUSHBUTTON,
          ButtonText(IDC_DELETE_PLATE), 356, s + 370, 209, 40);
@@ -261,7 +252,7 @@ void CreateMainControls(HWND window) {
 // contact lines, the find history.
 void FillMainTexts(void) {
     SetWindowTextW(MainControl(IDC_STATUS_LINE), L"");
-    SetDataVersionText();
+    ShowVersionTexts();
     SetEmailNote();
     InstallInputFilter(PlateEntryEdit);
     SetWindowTextW(LocationEdit, LocationText);
@@ -269,7 +260,7 @@ void FillMainTexts(void) {
 }
 
 void FillStartScreen(void) {
-    SetStartMessage();
+    ShowVersionTexts();
     SetFont(IDC_START_MESSAGE, kFontG);
     SetFont(IDC_RESULT, HugeResultSize == 1 ? kFontB : kFontI);
     WCHAR text[kTextChars * 2];
@@ -300,16 +291,16 @@ void ShowSearchScreen(void) {
 }
 
 void RelabelMainControls(void) {
-    for (const SwitchedText &t : kSwitchedButtons) SetWindowTextW(MainControl(t.id), Lang(t.english, t.malay));
+    for (const SwitchedText &t : kSwitchedButtons) SetWindowTextW(MainControl(t.id), Pick(t.english, t.malay));
     // The two remark-field labels that have a Malay text.
-    for (const ControlSpec &c : kRemarkFields) {
-        if (c.malay != NULL) SetWindowTextW(MainControl(c.id), Lang(c.english, c.malay));
+    for (const ControlLayout &c : kRemarkFields) {
+        if (c.malay != NULL) SetWindowTextW(MainControl(c.id), Pick(c.english, c.malay));
     }
     FoundVehicleList.ListViewBoxSetLanguage(UseEnglish);
     // Change Diary Password, Update Diary, Use BackUp Diary; the other big
     // buttons read the same in both languages.
     for (int i = 2; i <= 4; i++) {
-        SetWindowTextW(MainControl(IDC_BIG_BUTTON_FIRST + i), Lang(kBigButtons[i].english, kBigButtons[i].malay));
+        SetWindowTextW(MainControl(IDC_BIG_BUTTON_FIRST + i), Pick(kBigButtons[i].english, kBigButtons[i].malay));
     }
     if (UseEnglish) {
         SetMenuTextsEnglish();
@@ -318,7 +309,6 @@ void RelabelMainControls(void) {
     }
     ResultList.ListViewBoxSetLanguage(UseEnglish);
     ContactList.ListViewBoxSetLanguage(UseEnglish);
-    SetStartMessage();
-    SetDataVersionText();
+    ShowVersionTexts();
     SetEmailNote();
 }

@@ -99,16 +99,6 @@ void ClearReadOnlyAttribute(const WCHAR *path) {
 
 bool FileExists(const WCHAR *path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
-// Opens path on *db; the connection stays NULL when the engine refuses.
-void OpenBook(const WCHAR *path, sqlite3 **db) {
-    char name[kPathChars * 3];
-    if (!EngineFileName(path, name)) return;
-    if (sqlite3_open(name, db) != SQLITE_OK && *db != NULL) {
-        sqlite3_close(*db);
-        *db = NULL;
-    }
-}
-
 // Ends start-up for a damaged data file, which stays as it was found.
 bool StopDamagedData(const char *detail) {
     WCHAR text[kTextChars];
@@ -125,7 +115,7 @@ bool OpenDataDatabase(HWND window) {
         WCHAR text[kTextChars];
         StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"File[%ls] does not exist" : L"File[%ls] tidak wujud",
                          kDataFileName);
-        return StopStartUp(window, text, UseEnglish ? L"Error" : L"Masaalah", MB_ICONHAND);
+        return StopStartUp(window, text, ErrorCaption(), MB_ICONHAND);
     }
     char detail[kTextChars];
     // A journal that could not be played back leaves the header unjudged:
@@ -135,7 +125,7 @@ bool OpenDataDatabase(HWND window) {
         return StopDamagedData(detail);
     DWORD attributes = GetFileAttributesW(DataDbPath);
     ClearReadOnlyAttribute(DataDbPath);
-    OpenBook(DataDbPath, &DataDb);
+    OpenOrCreateBookConnection(&DataDb, DataDbPath);
     if (DataDb == NULL) return StopCouldNotOpen(window, kDataFileName);
     if (IsDamagedFileCode(CheckDataConnection(DataDb, detail, sizeof detail))) {
         if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(DataDbPath, attributes);
@@ -158,7 +148,7 @@ bool OpenInitDatabase(HWND window) {
     int state = PrepareStartBook(window, kInitBook, kStartInit, kInitFileName);
     if (state == kBookStuck) return false;
     if (state == kBookReady) {
-        OpenBook(InitDbPath, &InitDb);
+        OpenOrCreateBookConnection(&InitDb, InitDbPath);
     } else {
         CreateInitDatabase(window);
     }
@@ -172,7 +162,7 @@ bool OpenDiaryDatabase(HWND window) {
     int state = PrepareStartBook(window, kDiaryBook, kStartDiary, kDiaryFileName);
     if (state == kBookStuck) return false;
     if (state == kBookReady) {
-        OpenBook(DiaryDbPath, &DiaryDb);
+        OpenOrCreateBookConnection(&DiaryDb, DiaryDbPath);
     } else {
         CreateDiaryDatabase(window);
     }
@@ -222,7 +212,7 @@ bool OpenRemarkDatabase(HWND window) {
     int state = PrepareStartBook(window, kRemarkBook, kStartRemark, kRemarkFileName);
     if (state == kBookStuck) return false;
     if (state == kBookReady) {
-        OpenBook(RemarkDbPath, &RemarkDb);
+        OpenOrCreateBookConnection(&RemarkDb, RemarkDbPath);
     } else {
         CreateRemarkDatabase(window);
     }
@@ -334,15 +324,6 @@ void StoreFieldInDiary(HWND field, const WCHAR *key, bool dropApostrophes) {
     ExecInTransaction(&DiaryDb, statement);
 }
 
-// A statement still running (a select stopped by a failure inside its rows)
-// must not keep the connection from closing: close_v2 finishes it later.
-void CloseConnection(sqlite3 **db) {
-    if (*db != NULL) {
-        sqlite3_close_v2(*db);
-        *db = NULL;
-    }
-}
-
 template <typename T, size_t N> void DeleteAll(T (&objects)[N]) {
     for (T &object : objects) {
         if (object != NULL) DeleteObject(object);
@@ -366,10 +347,10 @@ void MainWindow_OnDestroy() {
         if (*bitmap != NULL) DeleteObject(*bitmap);
         *bitmap = NULL;
     }
-    CloseConnection(&DataDb);
-    CloseConnection(&DiaryDb);
-    CloseConnection(&InitDb);
-    CloseConnection(&RemarkDb);
+    CloseBookConnection(&DataDb);
+    CloseBookConnection(&DiaryDb);
+    CloseBookConnection(&InitDb);
+    CloseBookConnection(&RemarkDb);
     ShutDownHandphoneLink(2000);
     MainWindow = NULL;
     PlateEntryEdit = NULL;

@@ -6,6 +6,7 @@
 
 #include "cipher.h"
 #include "datastore.h"
+#include "msgbox.h"
 #include "sqlite3.h"
 
 // winmain.cpp
@@ -44,6 +45,9 @@ void FillMainTexts(void);
 // Fills the start message, the result font, the find history and the
 // contact lines; gives the plate entry its limit and the focus.
 void FillStartScreen(void);
+// Sets the data-version line 13006 and the start message 11004 (program
+// title and DataVersionText) in UseEnglish's language.
+void ShowVersionTexts(void);
 // Shows the controls of the search screen (the first Find does this).
 void ShowSearchScreen(void);
 // Sets the texts, list headers and menu items that differ between the
@@ -153,16 +157,6 @@ void ShowSetAsideNotice(HWND owner);
 // engine's text) on its last line, and destroys the main window, which ends
 // the program. Books set aside before are told first.
 void StopForDamagedData(const WCHAR *detail);
-
-// msgbox.cpp
-// Every message box of the program goes through ShowMessageBox; tests set
-// MessageBoxHook to record the texts instead of showing them.
-typedef int (*MessageBoxFn)(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type);
-extern MessageBoxFn MessageBoxHook;  // null: the real MessageBoxW
-
-// Shows a message box through MessageBoxHook or MessageBoxW and returns the
-// button pressed.
-int ShowMessageBox(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type);
 
 // winmain.cpp
 // Returns the class atom, or 0 when registration fails.

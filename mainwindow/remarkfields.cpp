@@ -19,9 +19,6 @@
 
 namespace {
 
-const WCHAR *const kMonths[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
-                                  L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
-
 // Reads a field of digits only; returns false when it holds anything else.
 bool ReadNumber(HWND edit, WCHAR *text, size_t chars, int *value) {
     GetWindowTextW(edit, text, (int)chars);
@@ -33,19 +30,13 @@ bool ReadNumber(HWND edit, WCHAR *text, size_t chars, int *value) {
     return true;
 }
 
-int LastDayOf(int month, int year) {
-    static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2) return year % 4 == 0 ? 29 : 28;
-    return kDays[month - 1];
-}
-
 void Warn(HWND owner, HWND field, const WCHAR *english, const WCHAR *malay, const WCHAR *name,
           const WCHAR *month = NULL, int lastDay = 0) {
     WCHAR text[kTextChars];
     if (month != NULL) {
-        StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? english : malay, month, name, lastDay);
+        StringCchPrintfW(text, ARRAYSIZE(text), Pick(english, malay), month, name, lastDay);
     } else {
-        StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? english : malay, name);
+        StringCchPrintfW(text, ARRAYSIZE(text), Pick(english, malay), name);
     }
     ShowMessageBox(owner, text, L"", MB_OK | MB_ICONEXCLAMATION);
     SetFocus(field);
@@ -67,9 +58,9 @@ void EncodeControl(int id, char *field) {
 bool Ask(const WCHAR *english, const WCHAR *malay, const WCHAR *plate) {
     WCHAR text[kTextChars * 2];
     if (plate != NULL) {
-        StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? english : malay, plate);
+        StringCchPrintfW(text, ARRAYSIZE(text), Pick(english, malay), plate);
     } else {
-        StringCchCopyW(text, ARRAYSIZE(text), UseEnglish ? english : malay);
+        StringCchCopyW(text, ARRAYSIZE(text), Pick(english, malay));
     }
     return ShowMessageBox(MainWindow, text, L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
@@ -110,17 +101,17 @@ bool ReadCheckedDate(HWND owner, HWND dayEdit, HWND monthCombo, HWND yearEdit, c
         Warn(owner, dayEdit, L"Please key in the day for the %ls.", L"Sila masukkan hari untuk %ls.", name);
         return false;
     }
-    int lastDay = LastDayOf(month, year);
+    int lastDay = LastDayOfMonth(month, year);
     if (!dayDigits || day < 1 || day > lastDay) {
         Warn(owner, dayEdit, L"The day for month '%ls' for %ls must be between 1 and %d.",
-             L"Hari untuk bulan '%ls' untuk %ls mestilah diantara 1 dan %d.", name, kMonths[month - 1], lastDay);
+             L"Hari untuk bulan '%ls' untuk %ls mestilah diantara 1 dan %d.", name, MonthName(month), lastDay);
         return false;
     }
     // Formed from the numbers read, never from the texts keyed.
     if (isoForm) {
         StringCchPrintfW(out, outChars, L"%04d-%02d-%02d", year, month, day);
     } else {
-        StringCchPrintfW(out, outChars, L"%02d %ls %04d", day, kMonths[month - 1], year);
+        StringCchPrintfW(out, outChars, L"%02d %ls %04d", day, MonthName(month), year);
     }
     return true;
 }
@@ -247,7 +238,7 @@ void DeleteFoundVehicleRow(void) {
     }
     ShowMessageBox(MainWindow,
                    UseEnglish ? L"Please select the row to be deleted first." : L"Sila pilih baris yang hendak dipadam dahulu.",
-                   UseEnglish ? L"Error" : L"Masaalah", MB_OK);
+                   ErrorCaption(), MB_OK);
 }
 
 void DeleteAllFoundVehicles(void) {

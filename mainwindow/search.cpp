@@ -13,6 +13,7 @@
 #include "books.h"
 #include "cipher.h"
 #include "datastore.h"
+#include "dbfiles.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "md5.h"
@@ -135,7 +136,7 @@ void ShowSearchNotLogged(int rc) {
                                   L"Diary). Carian tetap dibuat seperti biasa; carian seterusnya akan cuba lagi."
                                   L"\r\n[%ls]",
                      reason);
-    ShowMessageBox(MainWindow, text, UseEnglish ? L"Error" : L"Masaalah", MB_OK | MB_ICONEXCLAMATION);
+    ShowMessageBox(MainWindow, text, ErrorCaption(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ClearDetailFields() {

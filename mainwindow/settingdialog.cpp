@@ -87,16 +87,9 @@ bool StoreFlag(HWND dialog, int id, int *flag, const WCHAR *key) {
 // Closes the diary and opens it again from its fixed path, creating it
 // when the file is gone. Returns false when no connection came back.
 bool ReopenDiary() {
-    if (DiaryDb != NULL) {
-        sqlite3_close_v2(DiaryDb);
-        DiaryDb = NULL;
-    }
+    CloseBookConnection(&DiaryDb);
     if (GetFileAttributesW(DiaryDbPath) != INVALID_FILE_ATTRIBUTES) {
-        char name[kPathChars * 3];
-        if (EngineFileName(DiaryDbPath, name) && sqlite3_open(name, &DiaryDb) != SQLITE_OK && DiaryDb != NULL) {
-            sqlite3_close(DiaryDb);
-            DiaryDb = NULL;
-        }
+        OpenOrCreateBookConnection(&DiaryDb, DiaryDbPath);
     } else {
         // No window to destroy: a missing file is shown, and the caller
         // ends the dialog and the program in order.

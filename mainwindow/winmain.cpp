@@ -9,8 +9,6 @@ int FrameAllowance;
 int SmallScreen;
 int SmallScreenShift;
 
-static const WCHAR kWindowTitle[] = L"Korvane 14.906";
-
 enum {
     kWindowWidth = 973,
     kWindowHeight = 743,
@@ -50,7 +48,7 @@ int InitInstance(HINSTANCE instance, int showCommand) {
 
     WCHAR title[100];
     WCHAR className[100];
-    StringCchPrintfW(title, ARRAYSIZE(title), L"%ls", kWindowTitle);
+    StringCchPrintfW(title, ARRAYSIZE(title), L"%ls", kProgramTitle);
     if (LoadStringW(instance, IDS_WINDOW_CLASS, className, ARRAYSIZE(className)) == 0) return 0;
 
     HWND running = FindWindowW(className, title);

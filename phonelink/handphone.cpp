@@ -69,7 +69,7 @@ void Repaint(int id) {
 }
 
 void ShowLinkStatus(const WCHAR *english, const WCHAR *malay) {
-    SetControlText(IDC_LINK_STATUS, UseEnglish ? english : malay);
+    SetControlText(IDC_LINK_STATUS, Pick(english, malay));
 }
 
 void ShowLinkError(const WCHAR *format, int code) {

@@ -25,7 +25,9 @@
 #include "mainwindow.h"
 #include "md5.h"
 #include "resource.h"
+#include "sqlexec.h"
 #include "sqlite3.h"
+#include "statement.h"
 #include "textutil.h"
 
 // Servers 1 and 2. ReadUpdateServerOverrides (at start-up) and the
@@ -130,35 +132,18 @@ void AppendEscaped(std::string *out, const std::string &utf8) {
 
 // ---- Books -----------------------------------------------------------------
 
-// A prepared statement that finalizes itself.
-class Statement {
-  public:
-    Statement(sqlite3 *db, const char *sql) : db_(db) {
-        if (db != NULL) rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, NULL);
+// Binds the texts to ?1.. of s, steps once and resets. Returns the step's
+// code (SQLITE_ROW, SQLITE_DONE or an error).
+int RunWith(Statement &s, std::initializer_list<const std::string *> values) {
+    int i = 1;
+    for (const std::string *v : values) {
+        sqlite3_bind_text(s.get(), i++, v->c_str(), (int)v->size(), SQLITE_TRANSIENT);
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-    bool ok() const { return stmt_ != NULL && rc_ == SQLITE_OK; }
-
-    // Binds the texts to ?1.., steps once and resets. Returns the step's
-    // code (SQLITE_ROW, SQLITE_DONE or an error).
-    int Run(std::initializer_list<const std::string *> values) {
-        int i = 1;
-        for (const std::string *v : values) {
-            sqlite3_bind_text(stmt_, i++, v->c_str(), (int)v->size(), SQLITE_TRANSIENT);
-        }
-        int rc = sqlite3_step(stmt_);
-        sqlite3_clear_bindings(stmt_);
-        sqlite3_reset(stmt_);
-        return rc;
-    }
-
-  private:
-    sqlite3 *db_;
-    sqlite3_stmt *stmt_ = NULL;
-    int rc_ = SQLITE_ERROR;
-};
+    int rc = sqlite3_step(s.get());
+    sqlite3_clear_bindings(s.get());
+    sqlite3_reset(s.get());
+    return rc;
+}
 
 bool Exec(sqlite3 *db, const char *sql, std::string *error) {
     char *message = NULL;
@@ -659,22 +644,22 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
             size_t i = order[n];  // the row's place in the reply, for the error text
             const UpdateRow &r = rows[i];
             if (_stricmp(r.f.c_str(), "D") == 0) {
-                ok = Step(erase.Run({&r.a}), "delete", DataDb, i, error);
+                ok = Step(RunWith(erase, {&r.a}), "delete", DataDb, i, error);
             } else if (_stricmp(r.f.c_str(), "X") == 0) {
                 std::string cleared = ClearedPlateField(r.a);
-                ok = Step(forget.Run({&r.a}), "remark delete", RemarkDb, i, error);
+                ok = Step(RunWith(forget, {&r.a}), "remark delete", RemarkDb, i, error);
                 if (ok) remarksDeleted += sqlite3_changes(RemarkDb);
-                ok = ok && Step(clear.Run({&cleared, &cleared}), "clear", DataDb, i, error);
+                ok = ok && Step(RunWith(clear, {&cleared, &cleared}), "clear", DataDb, i, error);
             } else if (_stricmp(r.f.c_str(), "Z") == 0) {
                 std::string cleared = ClearedPlateField(r.a);
-                ok = Step(unclear.Run({&cleared}), "unclear", DataDb, i, error);
+                ok = Step(RunWith(unclear, {&cleared}), "unclear", DataDb, i, error);
             } else {
-                int found = find.Run({&r.a});
+                int found = RunWith(find, {&r.a});
                 ok = Step(found, "find", DataDb, i, error);
                 if (ok && found == SQLITE_ROW) {
-                    ok = Step(update.Run({&r.b, &r.c, &r.d, &r.e, &r.a}), "update", DataDb, i, error);
+                    ok = Step(RunWith(update, {&r.b, &r.c, &r.d, &r.e, &r.a}), "update", DataDb, i, error);
                 } else if (ok) {
-                    ok = Step(insert.Run({&r.a, &r.b, &r.c, &r.d, &r.e}), "insert", DataDb, i, error);
+                    ok = Step(RunWith(insert, {&r.a, &r.b, &r.c, &r.d, &r.e}), "insert", DataDb, i, error);
                 }
             }
         }
@@ -682,9 +667,9 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
             char field[kCipherFieldBytes];
             EncodeField(DataCipher, newPatch, field);
             std::string patch = field;
-            ok = Step(patchUpdate.Run({&patch}), "patch version", DataDb, rows.size(), error);
+            ok = Step(RunWith(patchUpdate, {&patch}), "patch version", DataDb, rows.size(), error);
             if (ok && sqlite3_changes(DataDb) == 0) {
-                ok = Step(patchInsert.Run({&patch}), "patch version", DataDb, rows.size(), error);
+                ok = Step(RunWith(patchInsert, {&patch}), "patch version", DataDb, rows.size(), error);
             }
         }
     } catch (const std::bad_alloc &) {
@@ -725,29 +710,8 @@ void ReadUpdateServerOverrides(void) {
 }
 
 void RefreshDataVersionTexts(void) {
-    bool update = _wcsicmp(DataVersion, DataVersionUpdate) != 0;
-    bool patched = _wcsicmp(DataVersionPatch, L"FACTORY") != 0;
-    if (update && patched) {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls][patch %ls]",
-                         DataVersion, DataVersionUpdate, DataVersionPatch);
-    } else if (update) {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[update %ls]", DataVersion,
-                         DataVersionUpdate);
-    } else if (patched) {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls[patch %ls]", DataVersion,
-                         DataVersionPatch);
-    } else {
-        StringCchPrintfW(DataVersionText, ARRAYSIZE(DataVersionText), L"%ls", DataVersion);
-    }
-    WCHAR text[kStatusChars * 2];
-    StringCchPrintfW(text, ARRAYSIZE(text), UseEnglish ? L"Data Version: %ls" : L"Data Versi: %ls",
-                     DataVersionText);
-    SetWindowTextW(MainControl(IDC_DATA_VERSION), text);
-    StringCchPrintfW(text, ARRAYSIZE(text),
-                     UseEnglish ? L"Software Version: %ls\r\nData Version: %ls"
-                                : L"Software Versi: %ls\r\nData Versi: %ls",
-                     L"Korvane 14.906", DataVersionText);
-    SetWindowTextW(MainControl(IDC_START_MESSAGE), text);
+    BuildDataVersionText();
+    ShowVersionTexts();
 }
 
 // ---- The run -----------------------------------------------------------------

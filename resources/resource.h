@@ -22,6 +22,10 @@
 #define IDB_LOGO             122   // loaded, not drawn
 #define IDB_BANNER           128   // drawn by the main window's WM_PAINT
 
+#ifndef RC_INVOKED
+const wchar_t kProgramTitle[] = L"Korvane 14.906";  // the main window's title, in its start message too
+#endif
+
 // ---- Main window controls ---------------------------------------------------
 #define IDC_FIND_HISTORY         11001   // STATIC: the last three plates
 #define IDC_HIT_COUNT            11002   // STATIC, hidden: "Found: %d rows"

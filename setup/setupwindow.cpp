@@ -36,7 +36,7 @@ const COLORREF kLineDone = RGB(0, 0, 255);
 const COLORREF kLineFailed = RGB(255, 0, 0);
 const COLORREF kClosingColour = RGB(0, 0, 0);
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const char *className;
     DWORD style;
@@ -44,7 +44,7 @@ struct ControlSpec {
     int x, y, width, height;
 };
 
-const ControlSpec kControls[] = {
+const ControlLayout kControls[] = {
     {IDC_SETUP_COPY, "BUTTON", BS_OWNERDRAW, "Copy To PC", 370, 40, 130, 100},
     {IDC_SETUP_LINE1, "STATIC", SS_NOTIFY, "", 115, 180, 650, 60},
     {IDC_SETUP_LINE2, "STATIC", SS_NOTIFY, "", 115, 240, 650, 60},
@@ -91,7 +91,7 @@ LRESULT SetupWindow_OnCreate(HWND window) {
                                             IMAGE_ICON, kButtonIconSize, kButtonIconSize,
                                             LR_DEFAULTCOLOR);
     }
-    for (const ControlSpec &c : kControls) {
+    for (const ControlLayout &c : kControls) {
         HWND control = CreateWindowExA(0, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
                                        c.x, c.y, c.width, c.height, window,
                                        (HMENU)(INT_PTR)c.id, SetupInstance, NULL);

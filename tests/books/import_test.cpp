@@ -16,6 +16,7 @@
 #include "cipher.h"
 #include "datastore.h"
 #include "datatool.h"
+#include "dbfiles.h"
 #include "mainwindow.h"
 #include "resource.h"
 #include "sqlexec.h"

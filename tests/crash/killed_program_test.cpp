@@ -27,7 +27,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kJournal[] = L"C:\\KorvaneDiary.db-journal";
 const int kRuns = 30;
@@ -109,7 +108,7 @@ class KilledProgram : public testing::Test {
                 *said = testsupport::Utf8(box.caption + L": " + box.text);
                 return false;
             }
-            main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 0);
+            main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 0);
             if (main_ != NULL) break;
             Sleep(50);
         }

@@ -25,7 +25,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kDataMessage[] = L"Data kenderaan yang dikehendaki (KorvaneData.db) telah rosak.";
 const wchar_t kDataMessageEnglish[] = L"The wanted-vehicle data (KorvaneData.db) is damaged.";
 
@@ -87,7 +86,7 @@ struct Watch {
                 messages.push_back(text != NULL ? driver::GetText(text) : L"(no text)");
                 driver::AnswerMessageBox(info, IDOK);
             }
-            main = driver::WaitForWindow(program.pid, kClass, kTitle, 0);
+            main = driver::WaitForWindow(program.pid, kClass, kProgramTitle, 0);
             if (untilMain && main != NULL && !boxOpen) return;
             if (GetTickCount() - start >= ms) return;
             Sleep(50);

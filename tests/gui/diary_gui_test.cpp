@@ -22,7 +22,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kRemark[] = L"C:\\LastRemark.db";
 const wchar_t kInit[] = L"C:\\KorvaneInit.db";
@@ -130,7 +129,7 @@ class DiaryByHand : public testing::Test {
 
     bool Start() {
         if (!driver::Start(folder_ + L"Korvane.exe", folder_, &program_)) return false;
-        main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 30000);
+        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
         return main_ != NULL;
     }
 

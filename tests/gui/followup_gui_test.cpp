@@ -12,13 +12,13 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kRemarkBook[] = L"C:\\LastRemark.db";
 const DWORD kStartTimeoutMs = 30000;
 
@@ -106,7 +106,7 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &program));
     HWND dialog = driver::WaitForWindow(program.pid, L"#32770", L"Korvane FollowUp", kStartTimeoutMs);
     ASSERT_NE(dialog, (HWND)NULL);
-    EXPECT_EQ(driver::WaitForWindow(program.pid, kClass, kTitle, 0), (HWND)NULL) << "before the main window";
+    EXPECT_EQ(driver::WaitForWindow(program.pid, kClass, kProgramTitle, 0), (HWND)NULL) << "before the main window";
     HWND list = driver::FindControl(dialog, 1222);
     auto rows = driver::ReadListView(list);
     ASSERT_EQ(rows.size(), 1u);
@@ -139,7 +139,7 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     driver::SetText(driver::FindControl(dialog, 1029), L"");
     SendMessageW(driver::FindControl(dialog, 1028), CB_SETCURSEL, 0, 0);
     driver::PostClick(driver::FindControl(dialog, 1023));
-    HWND main = driver::WaitForWindow(program.pid, kClass, kTitle, kStartTimeoutMs);
+    HWND main = driver::WaitForWindow(program.pid, kClass, kProgramTitle, kStartTimeoutMs);
     ASSERT_NE(main, (HWND)NULL) << "saving the last due row closes the window and start-up goes on";
     PostMessageW(main, WM_CLOSE, 0, 0);
     DWORD code = 1;
@@ -151,7 +151,7 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     EXPECT_EQ(stored[1][0], "2099-01-01");
 
     ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &again));
-    main = driver::WaitForWindow(again.pid, kClass, kTitle, kStartTimeoutMs);
+    main = driver::WaitForWindow(again.pid, kClass, kProgramTitle, kStartTimeoutMs);
     ASSERT_NE(main, (HWND)NULL);
     EXPECT_TRUE(driver::FindTopWindows(again.pid, L"#32770", L"Korvane FollowUp").empty());
     PostMessageW(main, WM_CLOSE, 0, 0);
@@ -206,7 +206,7 @@ TEST(FollowUpAtStartup, ClickOnTheRowThenEnterEnterKeepsTheRemark) {
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the row is still due";
 
     PostMessageW(dialog, WM_CLOSE, 0, 0);
-    HWND main = driver::WaitForWindow(program.pid, kClass, kTitle, kStartTimeoutMs);
+    HWND main = driver::WaitForWindow(program.pid, kClass, kProgramTitle, kStartTimeoutMs);
     ASSERT_NE(main, (HWND)NULL);
     PostMessageW(main, WM_CLOSE, 0, 0);
     DWORD code = 1;

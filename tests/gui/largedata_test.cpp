@@ -25,7 +25,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kDataFolder[] = L"C:\\KorvaneLargeData\\";
 const wchar_t kProgramFolder[] = L"C:\\KorvaneLarge\\";
 const uint32_t kVehicles = 2500000;  // about 490 MB: more than a 2 GB space under Wine has in one block
@@ -150,7 +149,7 @@ class LargeDataSearch : public testing::Test {
             EXPECT_GT(FenceAddressSpace(program_.process, fenceStep), 0);
         }
         ResumeThread(program_.thread);
-        main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 60000);
+        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 60000);
         ASSERT_NE(main_, (HWND)NULL);
         entry_ = driver::FindControl(main_, IDC_PLATE_ENTRY);
         ASSERT_NE(entry_, (HWND)NULL);

@@ -17,7 +17,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kRemark[] = L"C:\\LastRemark.db";
 
@@ -69,7 +68,7 @@ class DiaryPassword : public testing::Test {
 
     bool Start() {
         if (!driver::Start(folder_ + L"Korvane.exe", folder_, &program_)) return false;
-        main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 30000);
+        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
         return main_ != NULL;
     }
 

@@ -28,7 +28,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const int kPhonePort = 5566;
 const int kLargeUpdateRows = 200000;  // enough rows that their apply lasts a while
 
@@ -88,7 +87,7 @@ class Window : public testing::Test {
         };
         ASSERT_EQ(datatool::AddVehicles(data_.c_str(), wanted, &error), 0) << error;
         ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
-        main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 30000);
+        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
         ASSERT_NE(main_, (HWND)NULL);
     }
 

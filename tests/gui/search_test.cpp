@@ -21,7 +21,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 
 // Reads rows of a book on drive C while the program has it open.
 std::vector<std::vector<std::string>> Rows(const wchar_t *path, const char *sql) {
@@ -57,7 +56,7 @@ class Search : public testing::Test {
     // Starts the program in its folder and waits for the main window.
     void Start() {
         ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
-        main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 30000);
+        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
         ASSERT_NE(main_, (HWND)NULL);
         entry_ = driver::FindControl(main_, IDC_PLATE_ENTRY);
         ASSERT_NE(entry_, (HWND)NULL);

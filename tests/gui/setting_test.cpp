@@ -18,7 +18,6 @@
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kInit[] = L"C:\\KorvaneInit.db";
 
@@ -88,7 +87,7 @@ class Setting : public testing::Test {
 
     bool Start() {
         if (!driver::Start(folder_ + L"Korvane.exe", folder_, &program_)) return false;
-        main_ = driver::WaitForWindow(program_.pid, kClass, kTitle, 30000);
+        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
         return main_ != NULL;
     }
 

@@ -9,13 +9,13 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
 namespace {
 
 const wchar_t kClass[] = L"KORVANE";
-const wchar_t kTitle[] = L"Korvane 14.906";
 const DWORD kStartTimeoutMs = 30000;
 
 // Each test runs its own copy of the program from a fresh folder on drive
@@ -52,7 +52,7 @@ class Startup : public testing::Test {
 
     HWND StartAndWait(driver::Program *program) {
         EXPECT_TRUE(driver::Start(exe_, folder_, program));
-        return driver::WaitForWindow(program->pid, kClass, kTitle, kStartTimeoutMs);
+        return driver::WaitForWindow(program->pid, kClass, kProgramTitle, kStartTimeoutMs);
     }
 
     static bool VistaOrLater() {
@@ -105,7 +105,7 @@ TEST_F(Startup, SecondStartEndsAtOnceLeavingOneWindow) {
     DWORD code = 1;
     ASSERT_TRUE(driver::WaitForExit(second_, 10000, &code)) << "the second copy must end by itself";
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(driver::FindTopWindows(0, kClass, kTitle).size(), 1u);
+    EXPECT_EQ(driver::FindTopWindows(0, kClass, kProgramTitle).size(), 1u);
     DWORD still = 0;
     EXPECT_FALSE(driver::WaitForExit(first_, 0, &still)) << "the first copy runs on";
 }
@@ -123,7 +123,7 @@ TEST_F(Startup, MissingDataFileStopsWithTheMalayMessage) {
     DWORD code = 1;
     bool shown = false;
     for (int i = 0; i < 500 && !driver::WaitForExit(first_, 0, &code); i++) {
-        shown = shown || driver::WaitForWindow(first_.pid, kClass, kTitle, 0) != NULL;
+        shown = shown || driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0) != NULL;
         Sleep(20);
     }
     ASSERT_TRUE(driver::WaitForExit(first_, 0, &code));
@@ -161,14 +161,14 @@ TEST_F(Startup, BooksAndDataOfOtherVersions) {
     ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
     ASSERT_EQ(datatool::SetDataKey(data.c_str(), L"CE", L"14.9", &error), 0) << error;
     ASSERT_NE(StartAndWait(&first_), (HWND)NULL) << "14.9 is this program";
-    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kTitle, 0), WM_CLOSE, 0, 0);
+    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
     ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
 
     // A diary of version 9 is brought to 15 once; one of version 3 shows the
     // version message and start-up goes on.
     ASSERT_EQ(datatool::MakeDiaryFile(L"C:\\KorvaneDiary.db", 9, 5, false, {}, &error), 0) << error;
     ASSERT_NE(StartAndWait(&first_), (HWND)NULL);
-    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kTitle, 0), WM_CLOSE, 0, 0);
+    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
     ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
     {
         testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
@@ -184,8 +184,8 @@ TEST_F(Startup, BooksAndDataOfOtherVersions) {
     ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
     EXPECT_EQ(box.text.rfind(L"Diary Version not correct => 3", 0), 0u) << testsupport::Utf8(box.text);
     driver::AnswerMessageBox(box, IDOK);
-    ASSERT_NE(driver::WaitForWindow(first_.pid, kClass, kTitle, kStartTimeoutMs), (HWND)NULL) << "start-up goes on";
-    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kTitle, 0), WM_CLOSE, 0, 0);
+    ASSERT_NE(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, kStartTimeoutMs), (HWND)NULL) << "start-up goes on";
+    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
     ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
 
     // A remark book without its version ends start-up.

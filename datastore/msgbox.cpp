@@ -1,5 +1,5 @@
 // The program's one road to a message box.
-#include "mainwindow.h"
+#include "msgbox.h"
 
 MessageBoxFn MessageBoxHook;
 
