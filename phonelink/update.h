@@ -20,6 +20,8 @@ extern long UpdateLowSpeedBytes;       // a transfer slower than this many bytes
 extern long UpdateLowSpeedTimeSec;     // ... for this many seconds is dropped
 extern int UpdateRunning;              // 1 while DownloadDataUpdate runs
 
+// updatereply.cpp
+
 // The growable reply area of one request.
 struct ReplyBuffer {
     char *data;       // the bytes so far and a zero byte after them; NULL when empty
@@ -82,6 +84,8 @@ bool BuildUpdateRequestBody(const char *hardwareId, const WCHAR *email, const WC
 // and the computer's name, the same on every run. out holds 33 bytes.
 void MakeHardwareId(char *out);
 
+// updateapply.cpp
+
 // Applies checked rows to the data and remark books in one transaction
 // each, every statement checked; *error describes a fault (the row named by
 // its place in the reply). The new patch version (enciphered) is stored in
@@ -102,6 +106,8 @@ void MakeHardwareId(char *out);
 // committed.
 bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, std::string *error,
                      int *remarksKept = NULL);
+
+// update.cpp
 
 // Lets a developer's machine or a test run point the update elsewhere: the
 // environment variables KORVANE_UPDATE_SERVER1 and KORVANE_UPDATE_SERVER2,
