@@ -109,15 +109,6 @@ bool MakeDiary(const std::wstring &path, int rows, uint64_t seed) {
     return ok;
 }
 
-long long Count(sqlite3 *db, const char *sql) {
-    sqlite3_stmt *s = NULL;
-    long long n = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &s, NULL) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-        n = sqlite3_column_int64(s, 0);
-    sqlite3_finalize(s);
-    return n;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
@@ -154,8 +145,8 @@ int wmain(int argc, wchar_t **argv) {
     }
     SetUpDataBookReads(DataDb);
     StringCchCopyW(DataVersionUpdate, kTextChars, L"20261201.001");
-    printf("diary jobs: data file of %lld vehicles, %lld cleared\n", Count(DataDb, "select count(*) from VLD"),
-           Count(DataDb, "select count(*) from VLC"));
+    printf("diary jobs: data file of %lld vehicles, %lld cleared\n",
+           QueryNumber(DataDb, "select count(*) from VLD"), QueryNumber(DataDb, "select count(*) from VLC"));
 
     HWND dialog = CreateWindowW(L"STATIC", L"Diary Password", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240, NULL,
                                 NULL, GetModuleHandleW(NULL), NULL);
@@ -173,7 +164,7 @@ int wmain(int argc, wchar_t **argv) {
             fprintf(stderr, "bench_diaryjobs: the diary copy does not open\n");
             return 1;
         }
-        long long before = Count(DiaryDb, "select count(*) from VLS");
+        long long before = QueryNumber(DiaryDb, "select count(*) from VLS");
         LinePaints = 0;
         double t0 = bench::Now();
         if (job < 3)
@@ -183,7 +174,7 @@ int wmain(int argc, wchar_t **argv) {
         double seconds = bench::Now() - t0;
         WCHAR title[128];
         GetWindowTextW(dialog, title, ARRAYSIZE(title));
-        long long after = Count(DiaryDb, "select count(*) from VLS");
+        long long after = QueryNumber(DiaryDb, "select count(*) from VLS");
         printf("diary jobs: %-16ls %8.1f s  rows %lld -> %lld  line texts %d (%.0f/s)  [%ls]\n", names[job],
                seconds, before, after, LinePaints, LinePaints / seconds, title);
         fflush(stdout);

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "datastore.h"
+#include "statement.h"
 #include "textutil.h"
 
 sqlite3 *DataDb;
@@ -172,13 +173,10 @@ static AddressSpaceRoom MeasureAddressSpace() {
     return room;
 }
 
-static long long PragmaNumber(sqlite3 *db, const char *sql) {
-    sqlite3_stmt *stmt = NULL;
-    long long value = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, NULL) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-        value = sqlite3_column_int64(stmt, 0);
-    sqlite3_finalize(stmt);
-    return value;
+long long QueryNumber(sqlite3 *db, const char *sql) {
+    Statement query;
+    if (query.Prepare(db, sql) != SQLITE_OK || sqlite3_step(query.get()) != SQLITE_ROW) return -1;
+    return sqlite3_column_int64(query.get(), 0);
 }
 
 long long ChooseDataMapBytes(long long fileBytes, unsigned long long largestFree, unsigned long long totalFree) {
@@ -197,8 +195,8 @@ int SetUpDataBookReads(sqlite3 *db) {
     if (db == NULL) return SQLITE_MISUSE;
     int rc = sqlite3_exec(db, "PRAGMA locking_mode = EXCLUSIVE;", NULL, NULL, NULL);
     if (rc != SQLITE_OK) return rc;
-    long long pages = PragmaNumber(db, "PRAGMA page_count");
-    long long pageSize = PragmaNumber(db, "PRAGMA page_size");
+    long long pages = QueryNumber(db, "PRAGMA page_count");
+    long long pageSize = QueryNumber(db, "PRAGMA page_size");
     long long fileBytes = pages > 0 && pageSize > 0 ? pages * pageSize : 0;
     AddressSpaceRoom room = MeasureAddressSpace();
     long long mapBytes = ChooseDataMapBytes(fileBytes, room.largestFree, room.totalFree);

@@ -47,6 +47,11 @@ long long ChooseDataMapBytes(long long fileBytes, unsigned long long largestFree
 // releases the lock when it is done). Returns the engine's code.
 int SetUpDataBookReads(sqlite3 *db);
 
+// Runs sql on db and returns the first column of its first row as an
+// integer: a pragma's setting, a count. Returns -1 when db is null, the
+// statement does not prepare, fails or gives no row.
+long long QueryNumber(sqlite3 *db, const char *sql);
+
 // Opens *db read-write on the existing book at path (the engine's name of
 // it). Returns the engine's code; *db is NULL unless it opened.
 int OpenBookConnection(sqlite3 **db, const WCHAR *path);
