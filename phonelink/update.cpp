@@ -254,6 +254,53 @@ bool Challenge(int server, const char *hardwareId) {
     return ok;
 }
 
+// The checked data reply of a server: nothing changes when its patch
+// version is the one the data has, else its rows are applied; the
+// outcome is shown.
+void ApplyDataReply(int server, const UpdateReply &parsed) {
+    WCHAR newPatch[kMaxPatchChars + 8];
+    TextCopy(newPatch, parsed.dataVersionPatch.c_str());
+    PadNumberText(newPatch);
+    std::wstring stored = StoredPatchVersion();
+    TextCopy(DataVersionPatch, stored.c_str());
+    if (_wcsicmp(DataVersionPatch, newPatch) == 0) {
+        ShowStatusF(kCurrent, L"You are using the latest data.", L"Data yang anda pakai adalah yang terbaru.",
+                    server);
+        RefreshDataVersionTexts();
+        return;
+    }
+
+    ShowStatusF(kRunning, L"Server Online %d: step 10: Updating local database... please wait",
+                L"Server Online %d: step 10: Update database tempatan... sila tunggu", server);
+    std::string error;
+    int remarksKept = 0;
+    if (!ApplyUpdateRows(parsed.rows, newPatch, &error, &remarksKept)) {
+        std::wstring why = Wide(error.c_str());
+        WCHAR text[kStatusChars];
+        if (remarksKept > 0) {
+            StringCchPrintfW(text, ARRAYSIZE(text),
+                             UseEnglish ? L"Server Online %d: update failed, only the remarks of %d cleared "
+                                          L"plates were deleted, the rest is unchanged: %ls"
+                                        : L"Server Online %d: update gagal, hanya remark %d kenderaan yang "
+                                          L"sudah clear dipadam, yang lain tidak berubah: %ls",
+                             server, remarksKept, why.c_str());
+        } else {
+            StringCchPrintfW(text, ARRAYSIZE(text),
+                             UseEnglish ? L"Server Online %d: update failed, your data is unchanged: %ls"
+                                        : L"Server Online %d: update gagal, data anda tidak berubah: %ls",
+                             server, why.c_str());
+        }
+        ShowStatus(kFailed, text);
+        return;
+    }
+    ShowStatusF(kRunning, L"Server Online %d: step 11: Updating local database... done",
+                L"Server Online %d: step 11: Update database tempatan... selesai", server);
+    TextCopy(DataVersionPatch, newPatch);
+    ShowStatusF(kCurrent, L"Server Online %d: job completed: You are using the latest data now.",
+                L"Server Online %d: job completed: Data yang anda pakai sekarang adalah yang terbaru.", server);
+    RefreshDataVersionTexts();
+}
+
 // Request 2, its checks, and the apply.
 void FetchAndApply(int server, const char *hardwareId) {
     char url[256];
@@ -320,48 +367,7 @@ void FetchAndApply(int server, const char *hardwareId) {
                     parsed.beginText.c_str());
         return;
     }
-
-    WCHAR newPatch[kMaxPatchChars + 8];
-    TextCopy(newPatch, parsed.dataVersionPatch.c_str());
-    PadNumberText(newPatch);
-    std::wstring stored = StoredPatchVersion();
-    TextCopy(DataVersionPatch, stored.c_str());
-    if (_wcsicmp(DataVersionPatch, newPatch) == 0) {
-        ShowStatusF(kCurrent, L"You are using the latest data.", L"Data yang anda pakai adalah yang terbaru.",
-                    server);
-        RefreshDataVersionTexts();
-        return;
-    }
-
-    ShowStatusF(kRunning, L"Server Online %d: step 10: Updating local database... please wait",
-                L"Server Online %d: step 10: Update database tempatan... sila tunggu", server);
-    std::string error;
-    int remarksKept = 0;
-    if (!ApplyUpdateRows(parsed.rows, newPatch, &error, &remarksKept)) {
-        std::wstring why = Wide(error.c_str());
-        WCHAR text[kStatusChars];
-        if (remarksKept > 0) {
-            StringCchPrintfW(text, ARRAYSIZE(text),
-                             UseEnglish ? L"Server Online %d: update failed, only the remarks of %d cleared "
-                                          L"plates were deleted, the rest is unchanged: %ls"
-                                        : L"Server Online %d: update gagal, hanya remark %d kenderaan yang "
-                                          L"sudah clear dipadam, yang lain tidak berubah: %ls",
-                             server, remarksKept, why.c_str());
-        } else {
-            StringCchPrintfW(text, ARRAYSIZE(text),
-                             UseEnglish ? L"Server Online %d: update failed, your data is unchanged: %ls"
-                                        : L"Server Online %d: update gagal, data anda tidak berubah: %ls",
-                             server, why.c_str());
-        }
-        ShowStatus(kFailed, text);
-        return;
-    }
-    ShowStatusF(kRunning, L"Server Online %d: step 11: Updating local database... done",
-                L"Server Online %d: step 11: Update database tempatan... selesai", server);
-    TextCopy(DataVersionPatch, newPatch);
-    ShowStatusF(kCurrent, L"Server Online %d: job completed: You are using the latest data now.",
-                L"Server Online %d: job completed: Data yang anda pakai sekarang adalah yang terbaru.", server);
-    RefreshDataVersionTexts();
+    ApplyDataReply(server, parsed);
 }
 
 }  // namespace
