@@ -224,7 +224,7 @@ bool Step(int rc, const char *what, sqlite3 *db, size_t row, std::string *error)
 }
 
 enum {
-    kApplyCacheKiB = 65536,        // the data book's page cache while an update is applied
+    kApplyCacheKiB = 163840,       // the data book's page cache while an update is applied (half the room beside its map)
     kApplyRemarkCacheKiB = 32768,  // the remark book's, which then holds the whole book as a rule
 };
 
