@@ -2,6 +2,7 @@
 #include "iocount.h"
 
 #include <string.h>
+#include <windows.h>
 
 #include <atomic>
 
@@ -21,21 +22,39 @@ sqlite3_vfs RealVfs;     // a copy of the system layer
 sqlite3_vfs CountingVfs;
 bool Installed;
 std::atomic<long long> Reads[3], Writes[3], Syncs, Mapped, Unmapped;
+std::atomic<long long> ReadTicks, WriteTicks, SyncTicks;
+
+long long Ticks() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// Adds the time since start to total on leaving the scope.
+struct Timed {
+    std::atomic<long long> &total;
+    long long start = Ticks();
+    explicit Timed(std::atomic<long long> &t) : total(t) {}
+    ~Timed() { total += Ticks() - start; }
+};
 
 sqlite3_file *Real(sqlite3_file *f) { return reinterpret_cast<CountingFile *>(f)->real; }
 
 int Close(sqlite3_file *f) { return Real(f)->pMethods->xClose(Real(f)); }
 int Read(sqlite3_file *f, void *buffer, int amount, sqlite3_int64 offset) {
     Reads[reinterpret_cast<CountingFile *>(f)->kind]++;
+    Timed timed(ReadTicks);
     return Real(f)->pMethods->xRead(Real(f), buffer, amount, offset);
 }
 int Write(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset) {
     Writes[reinterpret_cast<CountingFile *>(f)->kind]++;
+    Timed timed(WriteTicks);
     return Real(f)->pMethods->xWrite(Real(f), buffer, amount, offset);
 }
 int Truncate(sqlite3_file *f, sqlite3_int64 size) { return Real(f)->pMethods->xTruncate(Real(f), size); }
 int Sync(sqlite3_file *f, int flags) {
     Syncs++;
+    Timed timed(SyncTicks);
     return Real(f)->pMethods->xSync(Real(f), flags);
 }
 int FileSize(sqlite3_file *f, sqlite3_int64 *size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
@@ -103,12 +122,18 @@ IoCounts CurrentIoCounts() {
     c.syncs = Syncs;
     c.dbMapped = Mapped;
     c.dbUnmapped = Unmapped;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    c.readSeconds = (double)ReadTicks / (double)frequency.QuadPart;
+    c.writeSeconds = (double)WriteTicks / (double)frequency.QuadPart;
+    c.syncSeconds = (double)SyncTicks / (double)frequency.QuadPart;
     return c;
 }
 
 void ResetIoCounts() {
     for (int i = 0; i < 3; i++) Reads[i] = Writes[i] = 0;
     Syncs = Mapped = Unmapped = 0;
+    ReadTicks = WriteTicks = SyncTicks = 0;
 }
 
 }  // namespace bench

@@ -15,6 +15,7 @@ struct IoCounts {
     long long syncs;
     long long dbMapped;   // pages of the main database files had from the memory map
     long long dbUnmapped; // asks for a mapped page the map could not meet (read instead)
+    double readSeconds, writeSeconds, syncSeconds;  // time spent in the calls, every file
 };
 
 // Registers the counting layer as the default one (once). Returns false

@@ -100,7 +100,10 @@ bool Step(int rc, const char *what, sqlite3 *db, size_t row, std::string *error)
     return false;
 }
 
-enum { kApplyCacheKiB = 65536 };  // the data book's page cache while an update is applied
+enum {
+    kApplyCacheKiB = 163840,       // the data book's page cache while an update is applied (half the room beside its map)
+    kApplyRemarkCacheKiB = 32768,  // the remark book's, which then holds the whole book as a rule
+};
 
 // The row operations that touch the cleared plates (and the remark book)
 // rather than VLD.
@@ -117,11 +120,14 @@ bool IsClearOperation(const UpdateRow &r) {
 // outcome is that of the rows in the reply's order.
 std::vector<size_t> ApplyOrder(const std::vector<UpdateRow> &rows) {
     std::vector<size_t> order(rows.size());
-    for (size_t i = 0; i < rows.size(); i++) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&rows](size_t x, size_t y) {
-        bool clearX = IsClearOperation(rows[x]), clearY = IsClearOperation(rows[y]);
-        if (clearX != clearY) return clearY;  // VLD rows first
-        return !clearX && rows[x].a < rows[y].a;
+    std::vector<char> clears(rows.size());  // the kind of each row, found once and not at every comparison
+    for (size_t i = 0; i < rows.size(); i++) {
+        order[i] = i;
+        clears[i] = IsClearOperation(rows[i]);
+    }
+    std::stable_sort(order.begin(), order.end(), [&rows, &clears](size_t x, size_t y) {
+        if (clears[x] != clears[y]) return clears[y] != 0;  // VLD rows first
+        return !clears[x] && rows[x].a < rows[y].a;
     });
     return order;
 }
@@ -183,8 +189,9 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     FastPragmas(RemarkDb);
     // A cache that holds the pages a large reply changes, so that they are
     // neither written out early nor read twice; the setting comes back after.
-    int cacheSize = CacheSizeSetting(DataDb);
+    int cacheSize = CacheSizeSetting(DataDb), remarkCacheSize = CacheSizeSetting(RemarkDb);
     if (cacheSize != 0) SetCacheSize(DataDb, -kApplyCacheKiB);
+    if (remarkCacheSize != 0) SetCacheSize(RemarkDb, -kApplyRemarkCacheKiB);
     bool ok = Exec(DataDb, "begin", error) && Exec(RemarkDb, "begin", error);
     // The cleared plates are found by their text, and VLC comes without an
     // index: every X and Z would read the whole table. The index is made
@@ -267,6 +274,7 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
         if (remarksCommitted && remarksKept != NULL) *remarksKept = remarksDeleted;
     }
     if (cacheSize != 0) SetCacheSize(DataDb, cacheSize);
+    if (remarkCacheSize != 0) SetCacheSize(RemarkDb, remarkCacheSize);
     NormalPragmas(RemarkDb);
     NormalPragmas(DataDb);
     if (keepsReadLock) Exec(DataDb, "PRAGMA locking_mode = EXCLUSIVE;", NULL);

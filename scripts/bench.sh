@@ -25,6 +25,8 @@
 #                           rebuild                       (default 1000000)
 #   KORVANE_BENCH_DIARY_ROWS rows of the Diary window's diary (default 1000000)
 #   KORVANE_BENCH_TIMEOUT   seconds a benchmark program may run (default 1800)
+#   KORVANE_BENCH_ONLY      the one benchmark to run, by program name (for
+#                           example bench_update); default every one
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -89,37 +91,62 @@ bench() {
   fi
 }
 
-# The plate lookup of the x86_64 build beside the shipped 32-bit one, in
-# the same run on the same file, under 64-bit Wine in a prefix of its own.
-compare_x64_search() (
-  local x64=$KORVANE_BUILD/x64
-  [ -f "$x64/bin/bench_search.exe" ] || { echo "bench: no x86_64 build to compare with"; exit 0; }
+# A benchmark of the x86_64 build beside the shipped 32-bit one, in the
+# same run on the same file, under 64-bit Wine in a prefix of its own:
+# compare_x64 NAME ARGS... (the arguments as for the 32-bit program).
+compare_x64() (
+  local name=$1 x64=$KORVANE_BUILD/x64
+  shift
+  [ -f "$x64/bin/$name.exe" ] || { echo "bench: no x86_64 build to compare with"; exit 0; }
   KORVANE_WINE=/usr/lib/wine/wine64
   export WINEARCH=win64
   korvane_wine_prefix "$x64/bench-run"
   echo
-  echo "bench: the same lookups on the x86_64 build, under 64-bit Wine, for comparison"
+  echo "bench: the same $name on the x86_64 build, under 64-bit Wine, for comparison"
   status=0
-  timeout -k 10 "$timeout_s" "$KORVANE_WINE" "$x64/bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" \
-    "$(winpath "$data/work")" || status=$?
+  timeout -k 10 "$timeout_s" "$KORVANE_WINE" "$x64/bin/$name.exe" "$@" || status=$?
   "$KORVANE_WINESERVER" -k >/dev/null 2>&1 || true
   exit $status
 )
 
-bench bench_startup "$bin/bench_startup.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$diary"
-bench bench_search "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
-if [ "$KORVANE_ARCH" = x86 ]; then
-  compare_x64_search || { echo "bench: bench_search of the x86_64 build failed"; failed+=("bench_search (x86_64)"); }
-fi
-bench bench_update "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
-bench bench_books "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"
-bench bench_listlocation "$bin/bench_listlocation.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_LOCATIONS:-1000000}"
-bench bench_imports "$bin/bench_imports.exe" "$(winpath "$data")" "${KORVANE_BENCH_OWN_DIARY:-1000000}" \
-  "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "${KORVANE_BENCH_REMARKS:-100000}"
-bench bench_diaryjobs "$bin/bench_diaryjobs.exe" "$(winpath "$file")" "$(winpath "$data/work")" \
-  "${KORVANE_BENCH_DIARYJOBS:-1000000}" "$seed"
-bench bench_diary "$bin/bench_diary.exe" "$(winpath "$data")" "${KORVANE_BENCH_DIARY_ROWS:-1000000}"
+# wanted NAME: true when NAME is to run (KORVANE_BENCH_ONLY).
+wanted() { [ -z "${KORVANE_BENCH_ONLY:-}" ] || [ "$KORVANE_BENCH_ONLY" = "$1" ]; }
 
+if wanted bench_startup; then
+  bench bench_startup "$bin/bench_startup.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$diary"
+fi
+if wanted bench_search; then
+  bench bench_search "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
+  if [ "$KORVANE_ARCH" = x86 ]; then
+    compare_x64 bench_search "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")" ||
+      { echo "bench: bench_search of the x86_64 build failed"; failed+=("bench_search (x86_64)"); }
+  fi
+fi
+if wanted bench_update; then
+  bench bench_update "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
+  if [ "$KORVANE_ARCH" = x86 ]; then
+    compare_x64 bench_update "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed" ||
+      { echo "bench: bench_update of the x86_64 build failed"; failed+=("bench_update (x86_64)"); }
+  fi
+fi
+if wanted bench_books; then
+  bench bench_books "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"
+fi
+if wanted bench_listlocation; then
+  bench bench_listlocation "$bin/bench_listlocation.exe" "$(winpath "$data/work")" \
+    "${KORVANE_BENCH_LOCATIONS:-1000000}"
+fi
+if wanted bench_imports; then
+  bench bench_imports "$bin/bench_imports.exe" "$(winpath "$data")" "${KORVANE_BENCH_OWN_DIARY:-1000000}" \
+    "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "${KORVANE_BENCH_REMARKS:-100000}"
+fi
+if wanted bench_diaryjobs; then
+  bench bench_diaryjobs "$bin/bench_diaryjobs.exe" "$(winpath "$file")" "$(winpath "$data/work")" \
+    "${KORVANE_BENCH_DIARYJOBS:-1000000}" "$seed"
+fi
+if wanted bench_diary; then
+  bench bench_diary "$bin/bench_diary.exe" "$(winpath "$data")" "${KORVANE_BENCH_DIARY_ROWS:-1000000}"
+fi
 echo
 if [ ${#failed[@]} -gt 0 ]; then
   echo "bench: ${#failed[@]} benchmark(s) failed: ${failed[*]}"

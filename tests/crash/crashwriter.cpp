@@ -32,6 +32,7 @@
 #include "crashjobs.h"
 #include "datastore.h"
 #include "dbfiles.h"
+#include "filelayer.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "md5.h"
@@ -388,6 +389,9 @@ void SetUpProgramState() {
     BookMoveHook = CountedMove;
     BookFlushHook = CountedFlush;
     RegisterCrashVfs();
+    // The program's layer in front of the counting one, so the points are
+    // the calls the system gets from the program.
+    InstallWriteCoalescing();
     OpenAsStartUp(DataDbPath, &DataDb);
     if (DataDb != NULL) SetUpDataBookReads(DataDb);
     OpenAsStartUp(InitDbPath, &InitDb);
