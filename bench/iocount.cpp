@@ -3,7 +3,10 @@
 
 #include <string.h>
 
+#include <windows.h>
+
 #include <atomic>
+#include <vector>
 
 namespace bench {
 
@@ -20,7 +23,17 @@ struct CountingFile {
 sqlite3_vfs RealVfs;     // a copy of the system layer
 sqlite3_vfs CountingVfs;
 bool Installed;
-std::atomic<long long> Reads[3], Writes[3], Syncs, Mapped, Unmapped;
+std::atomic<long long> Reads[3], Writes[3], Syncs[3], Mapped, Unmapped;
+bool Timing;
+std::vector<double> Times;
+
+double Seconds() {
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return (double)t.QuadPart / (double)frequency.QuadPart;
+}
 
 sqlite3_file *Real(sqlite3_file *f) { return reinterpret_cast<CountingFile *>(f)->real; }
 
@@ -35,8 +48,12 @@ int Write(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset)
 }
 int Truncate(sqlite3_file *f, sqlite3_int64 size) { return Real(f)->pMethods->xTruncate(Real(f), size); }
 int Sync(sqlite3_file *f, int flags) {
-    Syncs++;
-    return Real(f)->pMethods->xSync(Real(f), flags);
+    Syncs[reinterpret_cast<CountingFile *>(f)->kind]++;
+    if (!Timing) return Real(f)->pMethods->xSync(Real(f), flags);
+    double t0 = Seconds();
+    int rc = Real(f)->pMethods->xSync(Real(f), flags);
+    Times.push_back((Seconds() - t0) * 1e6);
+    return rc;
 }
 int FileSize(sqlite3_file *f, sqlite3_int64 *size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
 int Lock(sqlite3_file *f, int level) { return Real(f)->pMethods->xLock(Real(f), level); }
@@ -100,15 +117,21 @@ IoCounts CurrentIoCounts() {
     c.journalWrites = Writes[kJournal];
     c.otherReads = Reads[kOther];
     c.otherWrites = Writes[kOther];
-    c.syncs = Syncs;
+    c.syncs = Syncs[kDb] + Syncs[kJournal] + Syncs[kOther];
+    c.dbSyncs = Syncs[kDb];
+    c.journalSyncs = Syncs[kJournal];
     c.dbMapped = Mapped;
     c.dbUnmapped = Unmapped;
     return c;
 }
 
 void ResetIoCounts() {
-    for (int i = 0; i < 3; i++) Reads[i] = Writes[i] = 0;
-    Syncs = Mapped = Unmapped = 0;
+    for (int i = 0; i < 3; i++) Reads[i] = Writes[i] = Syncs[i] = 0;
+    Mapped = Unmapped = 0;
+    Times.clear();
 }
+
+void KeepSyncTimes(bool on) { Timing = on; }
+std::vector<double> &SyncTimes() { return Times; }
 
 }  // namespace bench
