@@ -2,9 +2,11 @@
 #include "iocount.h"
 
 #include <string.h>
+
 #include <windows.h>
 
 #include <atomic>
+#include <vector>
 
 namespace bench {
 
@@ -21,8 +23,10 @@ struct CountingFile {
 sqlite3_vfs RealVfs;     // a copy of the system layer
 sqlite3_vfs CountingVfs;
 bool Installed;
-std::atomic<long long> Reads[3], Writes[3], Syncs, Mapped, Unmapped;
+std::atomic<long long> Reads[3], Writes[3], Syncs[3], Mapped, Unmapped;
 std::atomic<long long> ReadTicks, WriteTicks, SyncTicks;
+bool Timing;              // each sync's time is kept in Times
+std::vector<double> Times;
 
 long long Ticks() {
     LARGE_INTEGER now;
@@ -37,6 +41,14 @@ struct Timed {
     explicit Timed(std::atomic<long long> &t) : total(t) {}
     ~Timed() { total += Ticks() - start; }
 };
+
+double Seconds() {
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return (double)t.QuadPart / (double)frequency.QuadPart;
+}
 
 sqlite3_file *Real(sqlite3_file *f) { return reinterpret_cast<CountingFile *>(f)->real; }
 
@@ -53,9 +65,13 @@ int Write(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset)
 }
 int Truncate(sqlite3_file *f, sqlite3_int64 size) { return Real(f)->pMethods->xTruncate(Real(f), size); }
 int Sync(sqlite3_file *f, int flags) {
-    Syncs++;
+    Syncs[reinterpret_cast<CountingFile *>(f)->kind]++;
     Timed timed(SyncTicks);
-    return Real(f)->pMethods->xSync(Real(f), flags);
+    if (!Timing) return Real(f)->pMethods->xSync(Real(f), flags);
+    double t0 = Seconds();
+    int rc = Real(f)->pMethods->xSync(Real(f), flags);
+    Times.push_back((Seconds() - t0) * 1e6);
+    return rc;
 }
 int FileSize(sqlite3_file *f, sqlite3_int64 *size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
 int Lock(sqlite3_file *f, int level) { return Real(f)->pMethods->xLock(Real(f), level); }
@@ -119,7 +135,9 @@ IoCounts CurrentIoCounts() {
     c.journalWrites = Writes[kJournal];
     c.otherReads = Reads[kOther];
     c.otherWrites = Writes[kOther];
-    c.syncs = Syncs;
+    c.syncs = Syncs[kDb] + Syncs[kJournal] + Syncs[kOther];
+    c.dbSyncs = Syncs[kDb];
+    c.journalSyncs = Syncs[kJournal];
     c.dbMapped = Mapped;
     c.dbUnmapped = Unmapped;
     LARGE_INTEGER frequency;
@@ -131,9 +149,13 @@ IoCounts CurrentIoCounts() {
 }
 
 void ResetIoCounts() {
-    for (int i = 0; i < 3; i++) Reads[i] = Writes[i] = 0;
-    Syncs = Mapped = Unmapped = 0;
+    for (int i = 0; i < 3; i++) Reads[i] = Writes[i] = Syncs[i] = 0;
+    Mapped = Unmapped = 0;
     ReadTicks = WriteTicks = SyncTicks = 0;
+    Times.clear();
 }
+
+void KeepSyncTimes(bool on) { Timing = on; }
+std::vector<double> &SyncTimes() { return Times; }
 
 }  // namespace bench

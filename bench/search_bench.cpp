@@ -6,15 +6,18 @@
 //
 // DATAFILE is a data file made by "KorvaneDataTool make-data FILE COUNT
 // SEED"; the found plates are drawn from its synthetic vehicles. With
-// DIARYFOLDER the search is also timed as the Find button runs it, through
-// SelectSql select mode 0, which writes the search's diary row into a
-// scratch diary made there.
+// DIARYFOLDER the search is also timed as the Find button runs it
+// (LookUpAndLogPlate: the find history, SelectSql select mode 0 and the
+// search's diary rows, into a scratch diary made there), with its commits
+// and syncs, the time of each sync, and the disk's own sync time before and
+// after it, so that a slow disk can be told from a slow program.
 #include <winsock2.h>
 
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <strsafe.h>
 
 #include <random>
@@ -27,6 +30,7 @@
 #include "datastore.h"
 #include "dbfiles.h"
 #include "datatool.h"
+#include "mainwindow.h"
 #include "md5.h"
 #include "schema.h"
 #include "sqlexec.h"
@@ -85,6 +89,43 @@ std::vector<std::wstring> Plates(uint64_t seed, uint32_t vehicles, int count, st
         }
     }
     return plates;
+}
+
+int CountCommit(void *counter) {
+    (*static_cast<long long *>(counter))++;
+    return 0;
+}
+
+// count times (microseconds) of a 1 KB write and its FlushFileBuffers on a
+// scratch file at path, as the engine writes and syncs a diary page.
+std::vector<double> DiskSyncs(const std::wstring &path, int count) {
+    std::vector<double> times;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return times;
+    char page[1024];
+    for (int i = 0; i < count; i++) {
+        memset(page, i & 0xff, sizeof page);
+        OVERLAPPED at = {};
+        at.Offset = (DWORD)((i % 8) * sizeof page);
+        DWORD written = 0;
+        double t0 = bench::Now();
+        WriteFile(file, page, sizeof page, &written, &at);
+        FlushFileBuffers(file);
+        times.push_back((bench::Now() - t0) * 1e6);
+    }
+    CloseHandle(file);
+    DeleteFileW(path.c_str());
+    return times;
+}
+
+void ReportSyncs(const char *what, std::vector<double> &microseconds) {
+    size_t n = microseconds.size();
+    double total = 0;
+    for (double us : microseconds) total += us;
+    double median = bench::Percentile(microseconds, 50);  // sorts them
+    printf("  %-34s %7u syncs    median %8.1f us  p99 %8.1f us  max %9.1f us  total %.2f s\n", what, (unsigned)n,
+           median, bench::Percentile(microseconds, 99), n ? microseconds.back() : 0.0, total / 1e6);
 }
 
 }  // namespace
@@ -174,8 +215,6 @@ int wmain(int argc, wchar_t **argv) {
     bench::ReportMemory("  ");
 
     if (!diaryFolder.empty()) {
-        // The Find button's select through SelectSql mode 0: the same
-        // lookup plus the diary row of the search in its own transaction.
         if (diaryFolder.back() != L'\\') diaryFolder += L'\\';
         std::wstring diary = diaryFolder + L"bench-diary.db";
         DeleteFileW(diary.c_str());
@@ -186,30 +225,50 @@ int wmain(int argc, wchar_t **argv) {
         }
         DataDb = db;
         StringCchCopyW(LocationText, ARRAYSIZE(LocationText), L"JALAN AMPANG, KUALA LUMPUR");
+        long long commits = 0;
+        sqlite3_commit_hook(DiaryDb, CountCommit, &commits);
+
+        // The disk's own sync, beside the program's: a small write and its
+        // sync on a scratch file next to the diary, before and after.
+        std::wstring probe = diaryFolder + L"bench-sync-probe.tmp";
+        std::vector<double> diskBefore = DiskSyncs(probe, 200);
+
+        // The Find button's part that reads and writes the books: the find
+        // history and the diary rows of the search written in the search's
+        // diary transaction, the lookup through SelectSql mode 0.
         int searches = count < 2000 ? count : 2000;
-        std::vector<double> modeFound, modeMissing;
+        std::vector<double> modeFound, modeMissing, modeAll;
+        int refused = 0;
         bench::ResetIoCounts();
+        bench::KeepSyncTimes(true);
         for (int i = 0; i < searches; i++) {
-            const std::wstring &plate = plates[(size_t)i];
-            StringCchCopyW(FindHistory[0], kFindHistoryChars, plate.c_str());
-            char key[kMd5HexBytes];
+            StringCchCopyW(FindHistory[2], kFindHistoryChars, FindHistory[1]);
+            StringCchCopyW(FindHistory[1], kFindHistoryChars, FindHistory[0]);
+            StringCchCopyW(FindHistory[0], kFindHistoryChars, plates[(size_t)i].c_str());
             double t0 = bench::Now();
-            VehicleLookupKey(FindHistory[0], key);
-            WCHAR statement[128];
-            StringCchPrintfW(statement, ARRAYSIZE(statement), L"select * from VLD where C1 = '%hs'", key);
-            VehicleFound = 0;
-            SelectSql(DataDb, statement, kModePlateSearch);
+            if (LookUpAndLogPlate() != SQLITE_OK) refused++;
             double us = (bench::Now() - t0) * 1e6;
             (VehicleFound ? modeFound : modeMissing).push_back(us);
+            modeAll.push_back(us);
         }
+        bench::KeepSyncTimes(false);
+        bench::IoCounts io = bench::CurrentIoCounts();
+        std::vector<double> syncTimes = bench::SyncTimes();
+        std::vector<double> diskAfter = DiskSyncs(probe, 200);
         long long diaryRows = bench::QueryNumber(DiaryDb, "select count(*) from VLS");
-        Report("SelectSql mode 0 + diary, found", modeFound);
-        Report("SelectSql mode 0 + diary, not found", modeMissing);
-        printf("  diary rows written                 %lld\n", diaryRows);
+        Report("search + diary, found", modeFound);
+        Report("search + diary, not found", modeMissing);
+        Report("search + diary, all", modeAll);
+        printf("  diary rows written                 %lld (searches the diary refused: %d)\n", diaryRows, refused);
+        printf("  diary commits a search             %.2f\n", (double)commits / (double)searches);
         if (counted) {
-            printf("  syncs to the disk a search         %.2f\n",
-                   (double)bench::CurrentIoCounts().syncs / (double)searches);
+            printf("  syncs to the disk a search         %.2f (journal %.2f, diary %.2f)\n",
+                   (double)io.syncs / (double)searches, (double)io.journalSyncs / (double)searches,
+                   (double)io.dbSyncs / (double)searches);
+            ReportSyncs("the searches' own syncs", syncTimes);
         }
+        ReportSyncs("the disk's sync, before", diskBefore);
+        ReportSyncs("the disk's sync, after", diskAfter);
         sqlite3_close(DiaryDb);
         DiaryDb = NULL;
         DataDb = NULL;

@@ -146,9 +146,14 @@ void TakeSearchLocation(void) {
     RemoveCharacter(LocationText, L'\'');
 }
 
-// Formats a diary insert into StatementText and runs it in its own
-// transaction. A text that does not fit is not run: it counts as a failed
-// statement.
+// The search log: the diary transaction that takes everything one search
+// writes (see BeginSearchLog).
+bool SearchLogOpen;    // its "begin" was run and it is not yet ended
+int SearchLogFailure;  // the code of its first write that failed; SQLITE_OK none
+
+// Formats a diary insert into StatementText and runs it in the search log,
+// or in a transaction of its own when no log is open. A text that does not
+// fit is not run: it counts as a failed statement.
 int InsertDiaryRow(int found, const char *plate, const char *date, const char *description,
                    const WCHAR *financier, const char *arrears) {
     StampCurrentTime();
@@ -168,11 +173,7 @@ int InsertDiaryRow(int found, const char *plate, const char *date, const char *d
         WCHAR statement[kStatementChars];
         TextCopy(statement, StatementText);
         const WCHAR *list[] = {statement};
-        // The journal stays on disk between searches, its header zeroed at
-        // each commit: a search's commit then neither creates nor deletes a
-        // file, and every commit is as safe against a power cut as before.
-        if (DiaryDb != NULL) sqlite3_exec(DiaryDb, "PRAGMA journal_mode = PERSIST", NULL, NULL, NULL);
-        rc = TryTransaction(DiaryDb, list, 1);
+        rc = WriteSearchLog(list, 1);
     }
     if (rc != SQLITE_OK && DiaryLogFailure == SQLITE_OK) DiaryLogFailure = rc;
     return rc;
@@ -372,8 +373,63 @@ int TryTransaction(sqlite3 *db, const WCHAR *const *statements, int count) {
     return rc;
 }
 
+namespace {
+
+// The diary keeps its journal between searches, its header zeroed at each
+// commit: a search's commit then neither creates nor deletes a file, and
+// each commit keeps the engine's full syncs.
+void KeepDiaryJournal(void) {
+    if (DiaryDb != NULL) sqlite3_exec(DiaryDb, "PRAGMA journal_mode = PERSIST", NULL, NULL, NULL);
+}
+
+}  // namespace
+
+int BeginSearchLog(void) {
+    if (SearchLogOpen) return SearchLogFailure;
+    if (DiaryDb == NULL) return SQLITE_MISUSE;
+    KeepDiaryJournal();
+    int rc = sqlite3_exec(DiaryDb, "begin", NULL, NULL, NULL);
+    SearchLogOpen = rc == SQLITE_OK;
+    SearchLogFailure = SQLITE_OK;
+    if (rc != SQLITE_OK && DiaryLogFailure == SQLITE_OK) DiaryLogFailure = rc;
+    return rc;
+}
+
+int WriteSearchLog(const WCHAR *const *statements, int count) {
+    if (!SearchLogOpen) {
+        KeepDiaryJournal();
+        return TryTransaction(DiaryDb, statements, count);
+    }
+    // A failure the engine answers by rolling the whole transaction back
+    // (a full disk, an I/O error) leaves the connection in autocommit: a
+    // later statement would then be committed on its own.
+    if (SearchLogFailure == SQLITE_OK && sqlite3_get_autocommit(DiaryDb)) SearchLogFailure = SQLITE_ABORT;
+    char ansi[kStatementChars];
+    for (int i = 0; SearchLogFailure == SQLITE_OK && i < count; i++) {
+        SearchLogFailure = WideToAnsi(statements[i], ansi, sizeof ansi)
+                               ? sqlite3_exec(DiaryDb, ansi, NULL, NULL, NULL)
+                               : SQLITE_TOOBIG;
+    }
+    return SearchLogFailure;
+}
+
+int EndSearchLog(void) {
+    if (!SearchLogOpen) return SQLITE_OK;
+    SearchLogOpen = false;
+    int rc = SearchLogFailure;
+    if (rc == SQLITE_OK && sqlite3_get_autocommit(DiaryDb)) rc = SQLITE_ABORT;
+    if (rc == SQLITE_OK) rc = sqlite3_exec(DiaryDb, "commit", NULL, NULL, NULL);
+    if (rc != SQLITE_OK && !sqlite3_get_autocommit(DiaryDb)) sqlite3_exec(DiaryDb, "rollback", NULL, NULL, NULL);
+    if (rc != SQLITE_OK && DiaryLogFailure == SQLITE_OK) DiaryLogFailure = rc;
+    SearchLogFailure = SQLITE_OK;
+    return rc;
+}
+
 int SelectSql(sqlite3 *db, const WCHAR *statement, int mode) {
     if (db == NULL || statement == NULL) return SQLITE_MISUSE;
+    // The rows of a plate search go into one diary transaction, the
+    // caller's when it has begun one.
+    if (mode == kModePlateSearch) BeginSearchLog();
     SelectMode = mode;
     int rows = 0;
     char ansi[kStatementChars];
@@ -386,6 +442,9 @@ int SelectSql(sqlite3 *db, const WCHAR *statement, int mode) {
         error = sqlite3_mprintf("%s", "statement too long");
     }
     if (rc != SQLITE_OK) {
+        // What the search wrote before the failure is kept, and the diary
+        // is free before anything is shown.
+        if (mode == kModePlateSearch) EndSearchLog();
         WCHAR text[kTextChars];
         AnsiToWide(error != NULL ? error : sqlite3_errstr(rc), text, ARRAYSIZE(text));
         sqlite3_free(error);
@@ -399,12 +458,12 @@ int SelectSql(sqlite3 *db, const WCHAR *statement, int mode) {
         return rc;
     }
     if (mode == kModePlateSearch) {
-        if (rows > 0) {
-            ShowHitCount(rows);
-        } else {
+        if (rows == 0) {
             EncodeField(LocalCipher, FindHistory[0], EncodedSlots[0]);
-            InsertDiaryRow(0, EncodedSlots[0], "", "", L"", "");  // a failure is in DiaryLogFailure
+            InsertDiaryRow(0, EncodedSlots[0], "", "", L"", "");
         }
+        EndSearchLog();  // committed before the hits are told; a failure is in DiaryLogFailure
+        if (rows > 0) ShowHitCount(rows);
     } else if (mode == kModeRemarkOfPlate) {
         if (rows > 0 && SoundOnFound == 1 && VehicleFound == 0) SoundFoundBeep();
     }

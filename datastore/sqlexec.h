@@ -108,6 +108,26 @@ int ExecInTransaction(sqlite3 **db, const WCHAR *statement);
 // not fit kStatementChars bytes is not run and returns SQLITE_TOOBIG.
 int TryTransaction(sqlite3 *db, const WCHAR *const *statements, int count);
 
+// The search log: everything one plate search writes into the diary (its
+// find history and its rows) in one transaction, so that a search costs one
+// commit and a kill or a power cut at any point keeps all of it or none.
+//
+// BeginSearchLog runs "begin" on DiaryDb, the diary's journal kept between
+// searches (journal_mode PERSIST, the engine's full syncs unchanged).
+// Returns SQLITE_OK, the engine's code (also left in DiaryLogFailure when
+// that is still SQLITE_OK), or SQLITE_MISUSE for a closed diary; when a log
+// is already open it stays open and its state is returned. WriteSearchLog
+// runs the count statements in the open log; once one has failed the rest
+// of the log is not run, and the code of that failure is returned. With no
+// log open they run in a transaction of their own, as TryTransaction runs
+// them. EndSearchLog commits the log, or rolls all of it back when one of
+// its writes or the commit failed, and returns that code (also left in
+// DiaryLogFailure when that is still SQLITE_OK); with no log open it does
+// nothing and returns SQLITE_OK. None of them shows anything.
+int BeginSearchLog(void);
+int WriteSearchLog(const WCHAR *const *statements, int count);
+int EndSearchLog(void);
+
 // Runs a query whose rows all go to OnSelectRow under mode. Returns the
 // engine's code (SQLITE_OK on success); a null connection runs nothing and
 // returns SQLITE_MISUSE quietly. A failed query shows "Error in select
@@ -115,11 +135,13 @@ int TryTransaction(sqlite3 *db, const WCHAR *const *statements, int count);
 // targets keep what the rows before the failure delivered. A select on DataDb that meets a
 // damaged file (IsDamagedFileCode) shows StopForDamagedData's message in
 // place of the technical one, and the program ends. After a successful plate search
-// (mode 0) the hit count is shown, or the not-found row is logged; after a
+// (mode 0) the not-found row is logged and the hit count shown; after a
 // remark hit (mode 52) the beep rule applies. The diary rows of a plate
-// search are written through TryTransaction: one that cannot be written
-// shows nothing, stops nothing (every hit is still shown) and leaves its
-// code in DiaryLogFailure for the search to tell.
+// search are written into the search log (begun here when the caller has
+// not begun it) and the log is ended before the hit count is shown, or
+// before a failed query is told: a search that cannot be written shows
+// nothing, stops nothing (every hit is still shown) and leaves its code in
+// DiaryLogFailure for the search to tell.
 int SelectSql(sqlite3 *db, const WCHAR *statement, int mode);
 
 // The engine's row callback of SelectSql: counts the row in *counter (an

@@ -71,6 +71,13 @@ void NormalisePlateNumber(WCHAR *plate);
 // search that could not be written into the diary (the history or its
 // row) still shows its hits, and then says so once.
 void FindPlate(void);
+// The part of Find that reads and writes the books: FindHistory stored and
+// FindHistory[0] looked up in DataDb, its rows shown and logged, all of the
+// diary's part in one search log committed before the hit count is shown
+// (BeginSearchLog); the rows written are noted for F4. Returns SQLITE_OK
+// when the whole search is in the diary, else the engine's code of the
+// first write that failed (SQLITE_MISUSE: no diary open).
+int LookUpAndLogPlate(void);
 // Forgets the diary rows of the last search, which F4 would blank: every
 // job that replaces, rebuilds, imports into or compacts the diary calls it,
 // since the rows' rowids may then name other rows.

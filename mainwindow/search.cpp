@@ -88,8 +88,8 @@ void UpdateLinkStateForSearch() {
     }
 }
 
-// Stores the history, enciphered, in 'FH1'..'FH3'. Returns the engine's
-// code; a diary that cannot be written ends nothing.
+// Stores the history, enciphered, in 'FH1'..'FH3', in the search log.
+// Returns the engine's code; a diary that cannot be written ends nothing.
 int StoreFindHistory() {
     WCHAR statements[kFindHistoryEntries][kStatementChars];
     const WCHAR *list[kFindHistoryEntries];
@@ -100,7 +100,7 @@ int StoreFindHistory() {
                          field, i + 1);
         list[i] = statements[i];
     }
-    return TryTransaction(DiaryDb, list, kFindHistoryEntries);
+    return WriteSearchLog(list, kFindHistoryEntries);
 }
 
 // The highest rowid of the diary (0 when it is empty) into *rowId; false
@@ -191,32 +191,14 @@ void FindPlate(void) {
     GetWindowTextW(PlateEntryEdit, keyed, ARRAYSIZE(keyed));
     StringCchCopyW(FindHistory[0], kFindHistoryChars, keyed);
     NormalisePlateNumber(FindHistory[0]);
+    ShowFindHistory();
     // The lookup runs whether or not the diary takes the search; what it
     // could not take is said once, after the hits.
-    DiaryLogFailure = SQLITE_OK;
-    int logged = DiaryIsOpen() ? StoreFindHistory() : SQLITE_MISUSE;
-    ShowFindHistory();
-
-    // The wanted-vehicle lookup; the diary row of the search, found or not,
-    // is written inside it. Its rows are noted so F4 can take them back.
-    char key[kMd5HexBytes];
-    VehicleLookupKey(FindHistory[0], key);
-    WCHAR statement[kWorkChars];
-    StringCchPrintfW(statement, ARRAYSIZE(statement), L"select * from VLD where C1 = '%hs'", key);
-    ForgetLastSearchRows();
-    sqlite3_int64 before = 0, after = 0;
-    bool counted = NewestDiaryRowId(&before);
-    VehicleFound = 0;
-    SelectSql(DataDb, statement, kModePlateSearch);
+    DiaryIsOpen();
+    int logged = LookUpAndLogPlate();
     if (MainWindow == NULL) return;
     char plateField[kCipherFieldBytes];
     EncodeField(LocalCipher, FindHistory[0], plateField);
-    if (counted && NewestDiaryRowId(&after) && after > before) {
-        LastSearchFirstRowId = before + 1;
-        LastSearchLastRowId = after;
-        StringCchCopyA(LastSearchPlate, ARRAYSIZE(LastSearchPlate), plateField);
-    }
-    if (logged == SQLITE_OK) logged = DiaryLogFailure;
 
     WCHAR remarkQuery[kStatementChars];
     StringCchPrintfW(remarkQuery, ARRAYSIZE(remarkQuery), L"select * from VLS where C1 = '%hs'", plateField);
@@ -241,6 +223,31 @@ void FindPlate(void) {
         FirstPurgeDone = 1;
     }
     if (SearchCounter % 1000 == 0) PurgeClearedPlatesFromRemark();
+}
+
+int LookUpAndLogPlate(void) {
+    DiaryLogFailure = SQLITE_OK;
+    BeginSearchLog();
+    int logged = StoreFindHistory();
+
+    // The wanted-vehicle lookup; the diary row of the search, found or not,
+    // is written inside it. Its rows are noted so F4 can take them back.
+    char key[kMd5HexBytes];
+    VehicleLookupKey(FindHistory[0], key);
+    WCHAR statement[kWorkChars];
+    StringCchPrintfW(statement, ARRAYSIZE(statement), L"select * from VLD where C1 = '%hs'", key);
+    ForgetLastSearchRows();
+    sqlite3_int64 before = 0, after = 0;
+    bool counted = NewestDiaryRowId(&before);
+    VehicleFound = 0;
+    SelectSql(DataDb, statement, kModePlateSearch);
+    EndSearchLog();  // when the select did not run
+    if (counted && NewestDiaryRowId(&after) && after > before) {
+        LastSearchFirstRowId = before + 1;
+        LastSearchLastRowId = after;
+        EncodeField(LocalCipher, FindHistory[0], LastSearchPlate);
+    }
+    return logged != SQLITE_OK ? logged : DiaryLogFailure;
 }
 
 void ForgetLastSearchRows(void) {

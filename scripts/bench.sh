@@ -91,6 +91,23 @@ bench() {
   fi
 }
 
+# settle_disk: before a benchmark that times the disk's syncs (the search's
+# diary commit), the dirty pages that earlier steps (or other programs on
+# this machine) left are written out first: a sync, then a wait (at most
+# 120 s) until the system has at most 64 MB dirty or under writeback. The
+# benchmark itself reports the disk's own sync time beside its figures.
+settle_disk() {
+  local start=$SECONDS pending
+  sync
+  while :; do
+    pending=$(awk '/^(Dirty|Writeback):/ { kb += $2 } END { print int(kb / 1024) }' /proc/meminfo)
+    [ "$pending" -le 64 ] && break
+    [ $((SECONDS - start)) -ge 120 ] && break
+    sleep 1
+  done
+  echo "bench: the disk settled for $((SECONDS - start)) s (dirty or under writeback now: $pending MB)"
+}
+
 # A benchmark of the x86_64 build beside the shipped 32-bit one, in the
 # same run on the same file, under 64-bit Wine in a prefix of its own:
 # compare_x64 NAME ARGS... (the arguments as for the 32-bit program).
@@ -103,6 +120,7 @@ compare_x64() (
   korvane_wine_prefix "$x64/bench-run"
   echo
   echo "bench: the same $name on the x86_64 build, under 64-bit Wine, for comparison"
+  settle_disk
   status=0
   timeout -k 10 "$timeout_s" "$KORVANE_WINE" "$x64/bin/$name.exe" "$@" || status=$?
   "$KORVANE_WINESERVER" -k >/dev/null 2>&1 || true
@@ -116,6 +134,7 @@ if wanted bench_startup; then
   bench bench_startup "$bin/bench_startup.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$diary"
 fi
 if wanted bench_search; then
+  settle_disk
   bench bench_search "$bin/bench_search.exe" "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")"
   if [ "$KORVANE_ARCH" = x86 ]; then
     compare_x64 bench_search "$(winpath "$file")" "$lookups" "$seed" "$(winpath "$data/work")" ||
@@ -123,6 +142,7 @@ if wanted bench_search; then
   fi
 fi
 if wanted bench_update; then
+  settle_disk
   bench bench_update "$bin/bench_update.exe" "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed"
   if [ "$KORVANE_ARCH" = x86 ]; then
     compare_x64 bench_update "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed" ||
