@@ -14,13 +14,12 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
 namespace {
-
-const wchar_t kClass[] = L"KORVANE";
 
 // Reads rows of a book on drive C while the program has it open.
 std::vector<std::vector<std::string>> Rows(const wchar_t *path, const char *sql) {
@@ -55,17 +54,16 @@ class Search : public testing::Test {
 
     // Starts the program in its folder and waits for the main window.
     void Start() {
-        ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
-        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
+        program_.set_folder(folder_);
+        ASSERT_TRUE(program_.Launch());
+        main_ = program_.WaitForMain();
         ASSERT_NE(main_, (HWND)NULL);
         entry_ = driver::FindControl(main_, IDC_PLATE_ENTRY);
         ASSERT_NE(entry_, (HWND)NULL);
     }
     // Closes the program and starts it again.
     void Restart() {
-        PostMessageW(main_, WM_CLOSE, 0, 0);
-        DWORD code = 1;
-        ASSERT_TRUE(driver::WaitForExit(program_, 10000, &code));
+        ASSERT_TRUE(program_.Stop());
         Start();
     }
     // Presses F4 in the plate entry. Returns true with the question when one
@@ -76,10 +74,10 @@ class Search : public testing::Test {
         PostMessageW(entry_, WM_KEYDOWN, VK_F4, 1);
         PostMessageW(entry_, WM_CHAR, L'Q', 1);
         for (int i = 0; i < 250; i++) {
-            if (driver::WaitForMessageBox(program_.pid, 0, box)) return true;
+            if (driver::WaitForMessageBox(program_.pid(), 0, box)) return true;
             if (Text(IDC_PLATE_ENTRY) == L"Q") {
                 SetFocusedEntryText(L"");
-                return driver::WaitForMessageBox(program_.pid, 0, box);
+                return driver::WaitForMessageBox(program_.pid(), 0, box);
             }
             Sleep(20);
         }
@@ -89,9 +87,7 @@ class Search : public testing::Test {
     void SetFocusedEntryText(const wchar_t *text) { driver::SetText(entry_, text); }
 
     void TearDown() override {
-        if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
-        DWORD code = 0;
-        if (!driver::WaitForExit(program_, 10000, &code)) driver::Kill(program_);
+        program_.Stop();
         testsupport::RemoveTree(folder_);
     }
 
@@ -124,7 +120,7 @@ class Search : public testing::Test {
     }
 
     std::wstring folder_;
-    driver::Program program_;
+    testsupport::ProgramRun program_;
     HWND main_ = NULL;
     HWND entry_ = NULL;
 };
@@ -268,7 +264,7 @@ TEST_F(Search, DateRulesStopSaveWithTheFieldAtFault) {
         driver::SetText(driver::FindControl(main_, IDC_LASTPAY_YEAR), c.year);
         driver::PostClick(driver::FindControl(main_, IDC_SAVE));
         driver::MessageBoxInfo box;
-        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 5000, &box)) << testsupport::Utf8(c.message);
+        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid(), 5000, &box)) << testsupport::Utf8(c.message);
         EXPECT_EQ(box.text, c.message);
         EXPECT_EQ(box.caption, L"");
         driver::AnswerMessageBox(box, IDOK);
@@ -376,7 +372,7 @@ TEST_F(Search, ASearchTheDiaryCannotTakeIsShownAndSaidOnce) {
         driver::SetText(entry_, L"WA1234B");
         driver::PostClick(driver::FindControl(main_, IDC_FIND));
         driver::MessageBoxInfo box;
-        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 10000, &box));
+        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid(), 10000, &box));
         EXPECT_EQ(Text(IDC_RESULT), hit) << "the hit is shown before the message";
         EXPECT_EQ(box.caption, L"Masaalah");
         EXPECT_EQ(box.text.rfind(L"Carian ini tidak dapat ditulis ke dalam Diary: Diary tidak dapat ditulis sekarang "
@@ -386,16 +382,16 @@ TEST_F(Search, ASearchTheDiaryCannotTakeIsShownAndSaidOnce) {
             << testsupport::Utf8(box.text);
         driver::AnswerMessageBox(box, IDOK);
         for (int i = 0; i < 250 && IsWindow(box.window); i++) Sleep(20);
-        EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 1000, &box)) << "another: " << testsupport::Utf8(box.text);
+        EXPECT_FALSE(driver::WaitForMessageBox(program_.pid(), 1000, &box)) << "another: " << testsupport::Utf8(box.text);
         DWORD code = 0;
-        EXPECT_FALSE(driver::WaitForExit(program_, 0, &code)) << "the program goes on";
+        EXPECT_FALSE(program_.WaitForExit(0, &code)) << "the program goes on";
         EXPECT_EQ(Text(IDC_FIND_HISTORY).rfind(L"WA1234B\r\n", 0), 0u);
 
         if (c.lock) holder.Exec("ROLLBACK");
         ASSERT_EQ(holder.Exec(c.allow), SQLITE_OK) << holder.message();
         EXPECT_EQ(holder.Count("VLS"), (int)logged) << "nothing of the refused search was kept";
         Find(L"ZZZ9999");
-        EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 300, &box)) << testsupport::Utf8(box.text);
+        EXPECT_FALSE(driver::WaitForMessageBox(program_.pid(), 300, &box)) << testsupport::Utf8(box.text);
         auto diary = Diary();
         ASSERT_EQ(diary.size(), ++logged) << "the next search is logged";
         EXPECT_EQ(Decode(diary.back()[2]), L"ZZZ9999");
@@ -436,21 +432,21 @@ TEST_F(Search, AFailedStatementEndsTheProgramWithOneMessage) {
         driver::SetText(driver::FindControl(main_, IDC_REMARK), L"CALL OWNER");
         driver::PostClick(driver::FindControl(main_, IDC_SAVE));
         driver::MessageBoxInfo box;
-        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 10000, &box)) << c.name;
+        ASSERT_TRUE(driver::WaitForMessageBox(program_.pid(), 10000, &box)) << c.name;
         EXPECT_EQ(box.caption, L"sql_stmt") << c.name;
         EXPECT_EQ(box.text.rfind(L"Error in statement: INSERT INTO VLS SELECT ", 0), 0u)
             << c.name << ": " << testsupport::Utf8(box.text);
         driver::AnswerMessageBox(box, IDOK);
         int more = 0;
         DWORD code = 1;
-        for (int i = 0; i < 200 && !driver::WaitForExit(program_, 50, &code); i++) {
-            if (driver::WaitForMessageBox(program_.pid, 0, &box)) {
+        for (int i = 0; i < 200 && !program_.WaitForExit(50, &code); i++) {
+            if (driver::WaitForMessageBox(program_.pid(), 0, &box)) {
                 ADD_FAILURE() << c.name << ": another message: " << testsupport::Utf8(box.text);
                 driver::AnswerMessageBox(box, IDOK);
                 more++;
             }
         }
-        ASSERT_TRUE(driver::WaitForExit(program_, 0, &code)) << c.name << ": the program ends";
+        ASSERT_TRUE(program_.WaitForExit(0, &code)) << c.name << ": the program ends";
         EXPECT_EQ(more, 0) << c.name;
         main_ = NULL;
         {

@@ -19,12 +19,12 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "resource.h"
 #include "testsupport.h"
 
 namespace {
 
-const wchar_t kClass[] = L"KORVANE";
 const wchar_t kDataFolder[] = L"C:\\KorvaneLargeData\\";
 const wchar_t kProgramFolder[] = L"C:\\KorvaneLarge\\";
 const uint32_t kVehicles = 2500000;  // about 490 MB: more than a 2 GB space under Wine has in one block
@@ -143,25 +143,20 @@ class LargeDataSearch : public testing::Test {
     // Starts the program, its address space first fenced at fenceStep bytes
     // (0: not at all), and waits for the main window.
     void Start(unsigned long long fenceStep) {
-        std::wstring exe = std::wstring(kProgramFolder) + L"Korvane.exe";
-        ASSERT_TRUE(driver::Start(exe, kProgramFolder, &program_, L"", CREATE_SUSPENDED));
+        program_.set_folder(kProgramFolder);
+        ASSERT_TRUE(program_.Launch(L"", CREATE_SUSPENDED));
         if (fenceStep > 0) {
-            EXPECT_GT(FenceAddressSpace(program_.process, fenceStep), 0);
+            EXPECT_GT(FenceAddressSpace(program_.program().process, fenceStep), 0);
         }
-        ResumeThread(program_.thread);
-        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 60000);
+        ResumeThread(program_.program().thread);
+        main_ = program_.WaitForMain(60000);
         ASSERT_NE(main_, (HWND)NULL);
         entry_ = driver::FindControl(main_, IDC_PLATE_ENTRY);
         ASSERT_NE(entry_, (HWND)NULL);
     }
     void Stop() {
-        if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
+        program_.Stop(15000);
         main_ = NULL;
-        DWORD code = 0;
-        if (program_.process != NULL && !driver::WaitForExit(program_, 15000, &code)) {
-            driver::Kill(program_);
-        }
-        program_.Close();
     }
 
     // Keys a plate and presses Find; the hit count and the result line as
@@ -176,7 +171,7 @@ class LargeDataSearch : public testing::Test {
 
     static bool made_;
     static unsigned long long fileBytes_;
-    driver::Program program_;
+    testsupport::ProgramRun program_;
     HWND main_ = NULL;
     HWND entry_ = NULL;
 };
@@ -219,7 +214,7 @@ TEST_F(LargeDataSearch, EveryWayOfReadingFindsTheSamePlates) {
             for (size_t i = 0; i < cases.size(); i++)
                 EXPECT_TRUE(answers[i] == first[i]) << Narrow(cases[i].plate) << ": " << Narrow(answers[i].line);
         }
-        unsigned long long view = LargestMappedView(program_.process);
+        unsigned long long view = LargestMappedView(program_.program().process);
         switch (run.way) {
         case kWholeMap:
             EXPECT_GE(view, fileBytes_ & ~65535ull) << "the whole file is read through one map";

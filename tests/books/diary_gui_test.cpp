@@ -15,13 +15,13 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
 namespace {
 
-const wchar_t kClass[] = L"KORVANE";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kRemark[] = L"C:\\LastRemark.db";
 const wchar_t kInit[] = L"C:\\KorvaneInit.db";
@@ -55,18 +55,6 @@ std::vector<std::wstring> WaitForPlates(const std::vector<std::wstring> &expecte
         plates = DiaryPlates();
     }
     return plates;
-}
-
-// A visible dialog of process pid that has a control of id, waiting up to
-// timeoutMs; NULL when none came.
-HWND WaitForDialogWith(DWORD pid, int id, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    do {
-        for (HWND window : driver::FindTopWindows(pid, L"#32770", NULL))
-            if (IsWindowVisible(window) && driver::FindControl(window, id) != NULL) return window;
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return NULL;
 }
 
 // A visible dialog of process pid that is none of known (a message box
@@ -128,16 +116,14 @@ class DiaryByHand : public testing::Test {
     }
 
     bool Start() {
-        if (!driver::Start(folder_ + L"Korvane.exe", folder_, &program_)) return false;
-        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
+        program_.set_folder(folder_);
+        main_ = program_.Start() ? program_.main() : NULL;
         return main_ != NULL;
     }
 
     void Stop() {
-        for (HWND window : driver::FindTopWindows(program_.pid, L"#32770", NULL)) PostMessageW(window, WM_CLOSE, 0, 0);
-        if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
-        DWORD code = 0;
-        if (!driver::WaitForExit(program_, 10000, &code)) driver::Kill(program_);
+        program_.CloseDialogs();
+        program_.Stop();
         main_ = NULL;
     }
 
@@ -150,12 +136,12 @@ class DiaryByHand : public testing::Test {
     // Diary window that follows is closed again.
     void SetUpPassword() {
         driver::PressCtrlKey(main_, 'D');
-        HWND dialog = WaitForDialogWith(program_.pid, IDC_PWSET_FIRST, 10000);
+        HWND dialog = program_.WaitForDialogWith(IDC_PWSET_FIRST, 10000);
         ASSERT_NE(dialog, (HWND)NULL) << "Ctrl+D on a fresh install opens the set-up dialog";
         driver::TypeText(driver::FindControl(dialog, IDC_PWSET_FIRST), kPassword);
         driver::TypeText(driver::FindControl(dialog, IDC_PWSET_SECOND), kPassword);
         driver::PostClick(driver::FindControl(dialog, IDC_PWSET_OK));
-        HWND diary = WaitForDialogWith(program_.pid, IDC_DIARY_SHOW, 20000);
+        HWND diary = program_.WaitForDialogWith(IDC_DIARY_SHOW, 20000);
         ASSERT_NE(diary, (HWND)NULL) << "the Diary window follows the new password";
         CloseAndWait(diary);
     }
@@ -163,14 +149,14 @@ class DiaryByHand : public testing::Test {
     // Ctrl+D, the password, and the Diary window that opens.
     HWND OpenDiary() {
         driver::PressCtrlKey(main_, 'D');
-        HWND dialog = WaitForDialogWith(program_.pid, IDC_PWENTRY_PASSWORD, 10000);
+        HWND dialog = program_.WaitForDialogWith(IDC_PWENTRY_PASSWORD, 10000);
         if (dialog == NULL) {
             ADD_FAILURE() << "no password entry dialog";
             return NULL;
         }
         driver::TypeText(driver::FindControl(dialog, IDC_PWENTRY_PASSWORD), L"kunci7");
         driver::PostClick(driver::FindControl(dialog, IDC_PWENTRY_OK));
-        HWND diary = WaitForDialogWith(program_.pid, IDC_DIARY_SHOW, 20000);
+        HWND diary = program_.WaitForDialogWith(IDC_DIARY_SHOW, 20000);
         EXPECT_NE(diary, (HWND)NULL) << "the right password opens the Diary window";
         return diary;
     }
@@ -189,7 +175,7 @@ class DiaryByHand : public testing::Test {
     }
 
     std::wstring folder_;
-    driver::Program program_;
+    testsupport::ProgramRun program_;
     HWND main_ = NULL;
 };
 
@@ -220,7 +206,7 @@ TEST_F(DiaryByHand, PasswordThenShowListsTheSearchesNewestFirstAndDeleteThisRowB
     driver::Settle(diary);
     driver::PostClick(driver::FindControl(diary, IDC_DIARY_DELETE_ROW));
     driver::MessageBoxInfo box;
-    ASSERT_TRUE(WaitForBoxOver(program_.pid, {diary}, 10000, &box));
+    ASSERT_TRUE(WaitForBoxOver(program_.pid(), {diary}, 10000, &box));
     EXPECT_NE(box.text.find(L"PlateNo = NOPE123"), std::wstring::npos) << testsupport::Utf8(box.text);
     ASSERT_TRUE(driver::AnswerMessageBox(box, IDYES));
 
@@ -280,8 +266,8 @@ TEST_F(DiaryByHand, ImportDiaryOfASecondAgentThenTheDiaryWindowListsItsRowsWithT
     ASSERT_EQ(theirs.size(), 4u);
 
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDM_IMPORT_DIARY, 0), 0);
-    ASSERT_TRUE(ChooseInFileDialog(program_.pid, other));
-    HWND dialog = WaitForDialogWith(program_.pid, IDC_ID_OWN_PASSWORD, 15000);
+    ASSERT_TRUE(ChooseInFileDialog(program_.pid(), other));
+    HWND dialog = program_.WaitForDialogWith(IDC_ID_OWN_PASSWORD, 15000);
     ASSERT_NE(dialog, (HWND)NULL) << "the Import Diary dialog";
     driver::TypeText(driver::FindControl(dialog, IDC_ID_OWN_PASSWORD), kPassword);
     driver::TypeText(driver::FindControl(dialog, IDC_ID_FILE_PASSWORD), L"DUA2");
@@ -290,7 +276,7 @@ TEST_F(DiaryByHand, ImportDiaryOfASecondAgentThenTheDiaryWindowListsItsRowsWithT
     std::wstring title = WaitForTitleEnding(dialog, L"Finished", L"Selesai", 60000);
     EXPECT_NE(title.find(L"Import Diary"), std::wstring::npos) << testsupport::Utf8(title);
     driver::MessageBoxInfo box;
-    EXPECT_FALSE(driver::WaitForMessageBox(program_.pid, 0, &box) && box.window != dialog)
+    EXPECT_FALSE(driver::WaitForMessageBox(program_.pid(), 0, &box) && box.window != dialog)
         << testsupport::Utf8(box.text);
     CloseAndWait(dialog);
 
@@ -314,9 +300,9 @@ TEST_F(DiaryByHand, CleanUpThroughThePasswordDialogLeavesOneRowOfARepeatedPlate)
 
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDM_CLEANUP_DIARY, 0), 0);
     driver::MessageBoxInfo box;
-    ASSERT_TRUE(driver::WaitForMessageBox(program_.pid, 10000, &box));
+    ASSERT_TRUE(driver::WaitForMessageBox(program_.pid(), 10000, &box));
     ASSERT_TRUE(driver::AnswerMessageBox(box, IDYES)) << testsupport::Utf8(box.text);
-    HWND dialog = WaitForDialogWith(program_.pid, IDC_PWENTRY_PASSWORD, 10000);
+    HWND dialog = program_.WaitForDialogWith(IDC_PWENTRY_PASSWORD, 10000);
     ASSERT_NE(dialog, (HWND)NULL);
     EXPECT_TRUE(IsWindowVisible(driver::FindControl(dialog, IDC_PWENTRY_KEEP_LATEST)));
     driver::TypeText(driver::FindControl(dialog, IDC_PWENTRY_PASSWORD), kPassword);

@@ -9,6 +9,7 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
@@ -38,10 +39,12 @@ class Startup : public testing::Test {
         exe_ = folder_ + L"Korvane.exe";
         ASSERT_TRUE(testsupport::CopyOneFile(bin + L"Korvane.exe", exe_));
         MakeDataFile(folder_ + L"KorvaneData.db");
+        first_.set_folder(folder_);
+        second_.set_folder(folder_);
     }
 
     void TearDown() override {
-        for (driver::Program *p : {&first_, &second_}) driver::Kill(*p);
+        for (testsupport::ProgramRun *p : {&first_, &second_}) p->Kill();
         testsupport::RemoveTree(folder_);
     }
 
@@ -50,9 +53,9 @@ class Startup : public testing::Test {
         ASSERT_EQ(datatool::MakeDataFile(path.c_str(), 20, 1, &error), 0) << error;
     }
 
-    HWND StartAndWait(driver::Program *program) {
-        EXPECT_TRUE(driver::Start(exe_, folder_, program));
-        return driver::WaitForWindow(program->pid, kClass, kProgramTitle, kStartTimeoutMs);
+    HWND StartAndWait(testsupport::ProgramRun *program) {
+        EXPECT_TRUE(program->Launch());
+        return program->WaitForMain(kStartTimeoutMs);
     }
 
     static bool VistaOrLater() {
@@ -67,7 +70,7 @@ class Startup : public testing::Test {
 
     std::wstring folder_;
     std::wstring exe_;
-    driver::Program first_, second_;
+    testsupport::ProgramRun first_, second_;
 };
 
 TEST_F(Startup, WindowSizeAndPositionFollowTheScreen) {
@@ -94,27 +97,27 @@ TEST_F(Startup, WindowSizeAndPositionFollowTheScreen) {
 
     PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD code = 1;
-    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    ASSERT_TRUE(first_.WaitForExit(10000, &code));
     EXPECT_EQ(code, 0u);
 }
 
 TEST_F(Startup, SecondStartEndsAtOnceLeavingOneWindow) {
     HWND window = StartAndWait(&first_);
     ASSERT_NE(window, (HWND)NULL);
-    ASSERT_TRUE(driver::Start(exe_, folder_, &second_));
+    ASSERT_TRUE(second_.Launch());
     DWORD code = 1;
-    ASSERT_TRUE(driver::WaitForExit(second_, 10000, &code)) << "the second copy must end by itself";
+    ASSERT_TRUE(second_.WaitForExit(10000, &code)) << "the second copy must end by itself";
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(driver::FindTopWindows(0, kClass, kProgramTitle).size(), 1u);
     DWORD still = 0;
-    EXPECT_FALSE(driver::WaitForExit(first_, 0, &still)) << "the first copy runs on";
+    EXPECT_FALSE(first_.WaitForExit(0, &still)) << "the first copy runs on";
 }
 
 TEST_F(Startup, MissingDataFileStopsWithTheMalayMessage) {
     ASSERT_TRUE(DeleteFileW((folder_ + L"KorvaneData.db").c_str()));
-    ASSERT_TRUE(driver::Start(exe_, folder_, &first_));
+    ASSERT_TRUE(first_.Launch());
     driver::MessageBoxInfo box;
-    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
+    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid(), kStartTimeoutMs, &box));
     EXPECT_EQ(box.caption, L"Masaalah");
     EXPECT_EQ(box.text, L"File[KorvaneData.db] tidak wujud");
     ASSERT_TRUE(driver::AnswerMessageBox(box, IDOK));
@@ -122,11 +125,11 @@ TEST_F(Startup, MissingDataFileStopsWithTheMalayMessage) {
     // it, on the way out.
     DWORD code = 1;
     bool shown = false;
-    for (int i = 0; i < 500 && !driver::WaitForExit(first_, 0, &code); i++) {
-        shown = shown || driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0) != NULL;
+    for (int i = 0; i < 500 && !first_.WaitForExit(0, &code); i++) {
+        shown = shown || driver::WaitForWindow(first_.pid(), kClass, kProgramTitle, 0) != NULL;
         Sleep(20);
     }
-    ASSERT_TRUE(driver::WaitForExit(first_, 0, &code));
+    ASSERT_TRUE(first_.WaitForExit(0, &code));
     EXPECT_FALSE(shown) << "the main window was shown";
     EXPECT_EQ(code, 0u);
 }
@@ -151,25 +154,25 @@ TEST_F(Startup, BooksAndDataOfOtherVersions) {
 
     // Data for a newer program: 14.9 starts, 14.91 does not.
     ASSERT_EQ(datatool::SetDataKey(data.c_str(), L"CE", L"14.91", &error), 0) << error;
-    ASSERT_TRUE(driver::Start(exe_, folder_, &first_));
+    ASSERT_TRUE(first_.Launch());
     driver::MessageBoxInfo box;
-    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
+    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid(), kStartTimeoutMs, &box));
     EXPECT_EQ(box.text, L"Sila upgrade software Korvane anda kerana ianya telah ketinggalan zaman.");
     EXPECT_EQ(box.caption, L"");
     driver::AnswerMessageBox(box, IDOK);
     DWORD code = 1;
-    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    ASSERT_TRUE(first_.WaitForExit(10000, &code));
     ASSERT_EQ(datatool::SetDataKey(data.c_str(), L"CE", L"14.9", &error), 0) << error;
     ASSERT_NE(StartAndWait(&first_), (HWND)NULL) << "14.9 is this program";
-    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    PostMessageW(driver::WaitForWindow(first_.pid(), kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(first_.WaitForExit(10000, &code));
 
     // A diary of version 9 is brought to 15 once; one of version 3 shows the
     // version message and start-up goes on.
     ASSERT_EQ(datatool::MakeDiaryFile(L"C:\\KorvaneDiary.db", 9, 5, false, {}, &error), 0) << error;
     ASSERT_NE(StartAndWait(&first_), (HWND)NULL);
-    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    PostMessageW(driver::WaitForWindow(first_.pid(), kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(first_.WaitForExit(10000, &code));
     {
         testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
         EXPECT_EQ(diary.One("select C2 from PRS where C1 = 'DSV'"), "15");
@@ -180,13 +183,13 @@ TEST_F(Startup, BooksAndDataOfOtherVersions) {
         testsupport::CheckDb diary(L"C:\\KorvaneDiary.db");
         ASSERT_EQ(diary.Exec("update PRS set C2 = '3' where C1 = 'DSV'"), SQLITE_OK);
     }
-    ASSERT_TRUE(driver::Start(exe_, folder_, &first_));
-    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
+    ASSERT_TRUE(first_.Launch());
+    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid(), kStartTimeoutMs, &box));
     EXPECT_EQ(box.text.rfind(L"Diary Version not correct => 3", 0), 0u) << testsupport::Utf8(box.text);
     driver::AnswerMessageBox(box, IDOK);
-    ASSERT_NE(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, kStartTimeoutMs), (HWND)NULL) << "start-up goes on";
-    PostMessageW(driver::WaitForWindow(first_.pid, kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    ASSERT_NE(driver::WaitForWindow(first_.pid(), kClass, kProgramTitle, kStartTimeoutMs), (HWND)NULL) << "start-up goes on";
+    PostMessageW(driver::WaitForWindow(first_.pid(), kClass, kProgramTitle, 0), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(first_.WaitForExit(10000, &code));
 
     // A remark book without its version ends start-up.
     DeleteFileW(L"C:\\KorvaneDiary.db");
@@ -195,11 +198,11 @@ TEST_F(Startup, BooksAndDataOfOtherVersions) {
         testsupport::CheckDb remark(L"C:\\LastRemark.db");
         ASSERT_EQ(remark.Exec("delete from PRS where C1 = 'DSV'"), SQLITE_OK);
     }
-    ASSERT_TRUE(driver::Start(exe_, folder_, &first_));
-    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid, kStartTimeoutMs, &box));
+    ASSERT_TRUE(first_.Launch());
+    ASSERT_TRUE(driver::WaitForMessageBox(first_.pid(), kStartTimeoutMs, &box));
     EXPECT_EQ(box.text, L"Tidak dapat membuka database[LastRemark.db]");
     driver::AnswerMessageBox(box, IDOK);
-    ASSERT_TRUE(driver::WaitForExit(first_, 10000, &code));
+    ASSERT_TRUE(first_.WaitForExit(10000, &code));
     DeleteFileW(L"C:\\LastRemark.db");
 }
 

@@ -12,28 +12,15 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
 namespace {
 
-const wchar_t kClass[] = L"KORVANE";
 const wchar_t kRemarkBook[] = L"C:\\LastRemark.db";
-const DWORD kStartTimeoutMs = 30000;
-
-// Ends a started program when the test stops early, so that the next test
-// can start its own single instance.
-class KillGuard {
-  public:
-    explicit KillGuard(driver::Program &program) : program_(program) {}
-    ~KillGuard() { driver::Kill(program_); }
-    KillGuard(const KillGuard &) = delete;
-    KillGuard &operator=(const KillGuard &) = delete;
-
-  private:
-    driver::Program &program_;
-};
+const DWORD kStartTimeoutMs = testsupport::kProgramStartMs;
 
 // A real mouse click at a point of the screen. The pointer is moved there
 // first and the click waits until it is there (the display may still move
@@ -101,12 +88,13 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
         ASSERT_NO_FATAL_FAILURE(PrepareStart(L"followup", rows, &folder));
     }
 
-    driver::Program program, again;
-    KillGuard first(program), second(again);
-    ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &program));
-    HWND dialog = driver::WaitForWindow(program.pid, L"#32770", L"Korvane FollowUp", kStartTimeoutMs);
+    // Each run is stopped when the test stops early, so that the next test
+    // can start its own single instance.
+    testsupport::ProgramRun program(folder), again(folder);
+    ASSERT_TRUE(program.Launch());
+    HWND dialog = program.WaitForDialog(L"Korvane FollowUp", kStartTimeoutMs);
     ASSERT_NE(dialog, (HWND)NULL);
-    EXPECT_EQ(driver::WaitForWindow(program.pid, kClass, kProgramTitle, 0), (HWND)NULL) << "before the main window";
+    EXPECT_EQ(program.WaitForMain(0), (HWND)NULL) << "before the main window";
     HWND list = driver::FindControl(dialog, 1222);
     auto rows = driver::ReadListView(list);
     ASSERT_EQ(rows.size(), 1u);
@@ -139,23 +127,20 @@ TEST(FollowUpAtStartup, DueRowShownSavedAndGoneAtTheNextStart) {
     driver::SetText(driver::FindControl(dialog, 1029), L"");
     SendMessageW(driver::FindControl(dialog, 1028), CB_SETCURSEL, 0, 0);
     driver::PostClick(driver::FindControl(dialog, 1023));
-    HWND main = driver::WaitForWindow(program.pid, kClass, kProgramTitle, kStartTimeoutMs);
+    HWND main = program.WaitForMain(kStartTimeoutMs);
     ASSERT_NE(main, (HWND)NULL) << "saving the last due row closes the window and start-up goes on";
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    DWORD code = 1;
-    ASSERT_TRUE(driver::WaitForExit(program, 10000, &code));
+    ASSERT_TRUE(program.Stop());
 
     auto stored = testsupport::ReadBookRows(kRemarkBook, "select C7 from VLS order by rowid");
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0][0], "NULL");
     EXPECT_EQ(stored[1][0], "2099-01-01");
 
-    ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &again));
-    main = driver::WaitForWindow(again.pid, kClass, kProgramTitle, kStartTimeoutMs);
+    ASSERT_TRUE(again.Launch());
+    main = again.WaitForMain(kStartTimeoutMs);
     ASSERT_NE(main, (HWND)NULL);
-    EXPECT_TRUE(driver::FindTopWindows(again.pid, L"#32770", L"Korvane FollowUp").empty());
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(driver::WaitForExit(again, 10000, &code));
+    EXPECT_TRUE(driver::FindTopWindows(again.pid(), L"#32770", L"Korvane FollowUp").empty());
+    ASSERT_TRUE(again.Stop());
     DeleteFileW(kRemarkBook);
     testsupport::RemoveTree(folder);
 }
@@ -170,10 +155,9 @@ TEST(FollowUpAtStartup, ClickOnTheRowThenEnterEnterKeepsTheRemark) {
                                              Field(L"CALL HIM") + "','2026-01-01 09:00:00','2020-02-02');",
                                          &folder));
 
-    driver::Program program;
-    KillGuard guard(program);
-    ASSERT_TRUE(driver::Start(folder + L"Korvane.exe", folder, &program));
-    HWND dialog = driver::WaitForWindow(program.pid, L"#32770", L"Korvane FollowUp", kStartTimeoutMs);
+    testsupport::ProgramRun program(folder);
+    ASSERT_TRUE(program.Launch());
+    HWND dialog = program.WaitForDialog(L"Korvane FollowUp", kStartTimeoutMs);
     ASSERT_NE(dialog, (HWND)NULL);
     HWND list = driver::FindControl(dialog, 1222);
     RECT header = {}, area = {};
@@ -188,7 +172,7 @@ TEST(FollowUpAtStartup, ClickOnTheRowThenEnterEnterKeepsTheRemark) {
     // A question would come as a second dialog over the window.
     HWND question = NULL;
     for (int i = 0; i < 30 && question == NULL; i++) {
-        for (HWND window : driver::FindTopWindows(program.pid, L"#32770", NULL))
+        for (HWND window : driver::FindTopWindows(program.pid(), L"#32770", NULL))
             if (window != dialog && IsWindowVisible(window)) question = window;
         if (question == NULL) Sleep(50);
     }
@@ -206,11 +190,9 @@ TEST(FollowUpAtStartup, ClickOnTheRowThenEnterEnterKeepsTheRemark) {
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the row is still due";
 
     PostMessageW(dialog, WM_CLOSE, 0, 0);
-    HWND main = driver::WaitForWindow(program.pid, kClass, kProgramTitle, kStartTimeoutMs);
+    HWND main = program.WaitForMain(kStartTimeoutMs);
     ASSERT_NE(main, (HWND)NULL);
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    DWORD code = 1;
-    EXPECT_TRUE(driver::WaitForExit(program, 10000, &code));
+    EXPECT_TRUE(program.Stop());
     DeleteFileW(kRemarkBook);
     testsupport::RemoveTree(folder);
 }

@@ -10,13 +10,13 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
 namespace {
 
-const wchar_t kClass[] = L"KORVANE";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kRemark[] = L"C:\\LastRemark.db";
 
@@ -67,26 +67,24 @@ class DiaryPassword : public testing::Test {
     }
 
     bool Start() {
-        if (!driver::Start(folder_ + L"Korvane.exe", folder_, &program_)) return false;
-        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
+        program_.set_folder(folder_);
+        main_ = program_.Start() ? program_.main() : NULL;
         return main_ != NULL;
     }
 
     void Stop() {
-        if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
-        DWORD code = 0;
-        if (!driver::WaitForExit(program_, 10000, &code)) driver::Kill(program_);
+        program_.Stop();
         main_ = NULL;
     }
 
     // Ctrl+D, and the password dialog that it opens.
     HWND OpenWithCtrlD() {
         driver::PressCtrlKey(main_, 'D');
-        return driver::WaitForWindow(program_.pid, L"#32770", L"Diary Password", 10000);
+        return program_.WaitForDialog(L"Diary Password");
     }
 
     std::wstring folder_;
-    driver::Program program_;
+    testsupport::ProgramRun program_;
     HWND main_ = NULL;
 };
 

@@ -11,13 +11,13 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "resource.h"
 #include "sqlite3.h"
 #include "testsupport.h"
 
 namespace {
 
-const wchar_t kClass[] = L"KORVANE";
 const wchar_t kDiary[] = L"C:\\KorvaneDiary.db";
 const wchar_t kInit[] = L"C:\\KorvaneInit.db";
 
@@ -86,17 +86,15 @@ class Setting : public testing::Test {
     }
 
     bool Start() {
-        if (!driver::Start(folder_ + L"Korvane.exe", folder_, &program_)) return false;
-        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
+        program_.set_folder(folder_);
+        main_ = program_.Start() ? program_.main() : NULL;
         return main_ != NULL;
     }
 
     // Closes the program as the agent does; its shutdown stores the
     // location and the e-mail address.
     void Stop() {
-        if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
-        DWORD code = 0;
-        if (!driver::WaitForExit(program_, 10000, &code)) driver::Kill(program_);
+        program_.Stop();
         main_ = NULL;
     }
 
@@ -105,7 +103,7 @@ class Setting : public testing::Test {
         ASSERT_TRUE(Start());
     }
 
-    HWND WaitForDialog(const wchar_t *caption) { return driver::WaitForWindow(program_.pid, L"#32770", caption, 10000); }
+    HWND WaitForDialog(const wchar_t *caption) { return program_.WaitForDialog(caption); }
 
     HWND OpenSetting() {
         PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDM_SETTING, 0), 0);
@@ -146,7 +144,7 @@ class Setting : public testing::Test {
     }
 
     std::wstring folder_;
-    driver::Program program_;
+    testsupport::ProgramRun program_;
     HWND main_ = NULL;
 };
 
@@ -245,7 +243,7 @@ TEST_F(Setting, EmailFieldOpensEmailSettingAndTheAddressSurvivesARestart) {
     driver::Settle(main_);
     EXPECT_EQ(driver::GetText(email), address);
     EXPECT_TRUE(WaitForFocus(IDC_PLATE_ENTRY)) << "focus on " << FocusedId();
-    EXPECT_EQ(driver::WaitForWindow(program_.pid, L"#32770", L"Email Setting", 500), (HWND)NULL)
+    EXPECT_EQ(driver::WaitForWindow(program_.pid(), L"#32770", L"Email Setting", 500), (HWND)NULL)
         << "the field does not take the focus back and reopen the dialog";
 
     Restart();

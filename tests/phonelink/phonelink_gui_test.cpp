@@ -16,6 +16,7 @@
 #include "cipher.h"
 #include "datatool.h"
 #include "driver.h"
+#include "programrun.h"
 #include "fakehandphone.h"
 #include "fakeupdateserver.h"
 #include "md5.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-const wchar_t kClass[] = L"KORVANE";
 const int kPhonePort = 5566;
 const int kLargeUpdateRows = 200000;  // enough rows that their apply lasts a while
 
@@ -86,15 +86,14 @@ class Window : public testing::Test {
             {L"BJK9921", L"3", L"", L"HILUX 2.5 WHITE", L"BANK DUA"},
         };
         ASSERT_EQ(datatool::AddVehicles(data_.c_str(), wanted, &error), 0) << error;
-        ASSERT_TRUE(driver::Start(folder_ + L"Korvane.exe", folder_, &program_));
-        main_ = driver::WaitForWindow(program_.pid, kClass, kProgramTitle, 30000);
+        program_.set_folder(folder_);
+        ASSERT_TRUE(program_.Launch());
+        main_ = program_.WaitForMain();
         ASSERT_NE(main_, (HWND)NULL);
     }
 
     void TearDown() override {
-        if (main_ != NULL) PostMessageW(main_, WM_CLOSE, 0, 0);
-        DWORD code = 0;
-        if (!driver::WaitForExit(program_, 10000, &code)) driver::Kill(program_);
+        program_.Stop();
         SetEnvironmentVariableW(L"KORVANE_UPDATE_SERVER1", NULL);
         SetEnvironmentVariableW(L"KORVANE_UPDATE_SERVER2", NULL);
         if (!folder_.empty()) testsupport::RemoveTree(folder_);
@@ -128,7 +127,7 @@ class Window : public testing::Test {
 
     std::wstring folder_;
     std::wstring data_;
-    driver::Program program_;
+    testsupport::ProgramRun program_;
     HWND main_ = NULL;
 };
 
