@@ -33,6 +33,7 @@
 #include "datastore.h"
 #include "dbfiles.h"
 #include "filelayer.h"
+#include "hookedvfs.h"
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "md5.h"
@@ -45,6 +46,9 @@
 namespace {
 
 using namespace crashjobs;
+using testsupport::FileHooks;
+using testsupport::HookedFile;
+using testsupport::InstallHookedVfs;
 
 std::wstring Folder;      // the job's folder, ending in a backslash
 long KillAt;              // the point to end at; 0: none
@@ -176,142 +180,45 @@ void Point(const std::string &what) {
 
 // ---- The file layer in front of the engine's own ------------------------------------
 
-sqlite3_vfs *RealVfs;
-
-struct CrashFile {
-    sqlite3_file base;
-    std::string *name;
-    sqlite3_file *real() { return (sqlite3_file *)(this + 1); }
-};
-
-CrashFile *Of(sqlite3_file *f) { return (CrashFile *)f; }
-
-int FileClose(sqlite3_file *f) {
-    CrashFile *c = Of(f);
-    int rc = c->real()->pMethods->xClose(c->real());
-    delete c->name;
-    c->name = NULL;
-    return rc;
-}
-int FileRead(sqlite3_file *f, void *buf, int amt, sqlite3_int64 off) {
-    return Of(f)->real()->pMethods->xRead(Of(f)->real(), buf, amt, off);
-}
-int FileWrite(sqlite3_file *f, const void *buf, int amt, sqlite3_int64 off) {
-    CrashFile *c = Of(f);
+// The points of the engine's file calls, through hooks on the hooked layer
+// in front of the engine's own; every file counts.
+void BeforeWrite(const HookedFile &file, const void *buf, int amt, sqlite3_int64 off) {
     char what[96];
     StringCchPrintfA(what, ARRAYSIZE(what), "write %d at %lld of ", amt, (long long)off);
-    if (AtKillPoint(what + *c->name)) {
+    if (AtKillPoint(what + BaseName(file.name))) {
         if (Mode == kKillTorn) {
             int half = amt >= 1024 ? (amt / 2) & ~511 : amt / 2;
-            if (half > 0) c->real()->pMethods->xWrite(c->real(), buf, half, off);
+            if (half > 0) file.real->pMethods->xWrite(file.real, buf, half, off);
         }
         EndNow();
     }
-    NoteChange(*c->name, c->real(), off, amt);
-    return c->real()->pMethods->xWrite(c->real(), buf, amt, off);
+    NoteChange(BaseName(file.name), file.real, off, amt);
 }
-int FileTruncate(sqlite3_file *f, sqlite3_int64 size) {
+void BeforeTruncate(const HookedFile &file, sqlite3_int64 size) {
     char what[64];
     StringCchPrintfA(what, ARRAYSIZE(what), "truncate to %lld of ", (long long)size);
-    Point(what + *Of(f)->name);
-    NoteChange(*Of(f)->name, Of(f)->real(), size, -1);
-    return Of(f)->real()->pMethods->xTruncate(Of(f)->real(), size);
+    Point(what + BaseName(file.name));
+    NoteChange(BaseName(file.name), file.real, size, -1);
 }
-int FileSync(sqlite3_file *f, int flags) {
-    Point("sync of " + *Of(f)->name);
-    int rc = Of(f)->real()->pMethods->xSync(Of(f)->real(), flags);
-    if (rc == SQLITE_OK) Forget(*Of(f)->name);
-    return rc;
+void BeforeSync(const HookedFile &file, int) { Point("sync of " + BaseName(file.name)); }
+void AfterSync(const HookedFile &file, int rc) {
+    if (rc == SQLITE_OK) Forget(BaseName(file.name));
 }
-int FileSize(sqlite3_file *f, sqlite3_int64 *size) { return Of(f)->real()->pMethods->xFileSize(Of(f)->real(), size); }
-int FileLock(sqlite3_file *f, int level) { return Of(f)->real()->pMethods->xLock(Of(f)->real(), level); }
-int FileUnlock(sqlite3_file *f, int level) { return Of(f)->real()->pMethods->xUnlock(Of(f)->real(), level); }
-int FileCheckLock(sqlite3_file *f, int *out) {
-    return Of(f)->real()->pMethods->xCheckReservedLock(Of(f)->real(), out);
-}
-int FileControl(sqlite3_file *f, int op, void *arg) {
-    return Of(f)->real()->pMethods->xFileControl(Of(f)->real(), op, arg);
-}
-int FileSectorSize(sqlite3_file *f) { return Of(f)->real()->pMethods->xSectorSize(Of(f)->real()); }
-int FileDevice(sqlite3_file *f) { return Of(f)->real()->pMethods->xDeviceCharacteristics(Of(f)->real()); }
-int FileShmMap(sqlite3_file *f, int page, int size, int extend, void volatile **out) {
-    return Of(f)->real()->pMethods->xShmMap(Of(f)->real(), page, size, extend, out);
-}
-int FileShmLock(sqlite3_file *f, int offset, int n, int flags) {
-    return Of(f)->real()->pMethods->xShmLock(Of(f)->real(), offset, n, flags);
-}
-void FileShmBarrier(sqlite3_file *f) { Of(f)->real()->pMethods->xShmBarrier(Of(f)->real()); }
-int FileShmUnmap(sqlite3_file *f, int del) { return Of(f)->real()->pMethods->xShmUnmap(Of(f)->real(), del); }
-int FileFetch(sqlite3_file *f, sqlite3_int64 off, int amt, void **out) {
-    return Of(f)->real()->pMethods->xFetch(Of(f)->real(), off, amt, out);
-}
-int FileUnfetch(sqlite3_file *f, sqlite3_int64 off, void *p) {
-    return Of(f)->real()->pMethods->xUnfetch(Of(f)->real(), off, p);
-}
-
-sqlite3_io_methods CrashMethods;
-
-int VfsOpen(sqlite3_vfs *vfs, const char *name, sqlite3_file *f, int flags, int *outFlags) {
-    CrashFile *c = Of(f);
-    c->base.pMethods = NULL;
-    int rc = RealVfs->xOpen(RealVfs, name, c->real(), flags, outFlags);
-    if (c->real()->pMethods == NULL) return rc;
-    const sqlite3_io_methods *real = c->real()->pMethods;
-    CrashMethods = {real->iVersion, FileClose,    FileRead,       FileWrite,      FileTruncate,
-                    FileSync,       FileSize,     FileLock,       FileUnlock,     FileCheckLock,
-                    FileControl,    FileSectorSize, FileDevice,   FileShmMap,     FileShmLock,
-                    FileShmBarrier, FileShmUnmap, FileFetch,      FileUnfetch};
-    c->name = new std::string(BaseName(name));
-    c->base.pMethods = &CrashMethods;
-    return rc;
-}
-int VfsDelete(sqlite3_vfs *vfs, const char *name, int syncDir) {
+void BeforeDelete(const char *name) {
     Point("delete of " + BaseName(name));
     Forget(BaseName(name));
-    return RealVfs->xDelete(RealVfs, name, syncDir);
 }
-int VfsAccess(sqlite3_vfs *, const char *name, int flags, int *out) {
-    return RealVfs->xAccess(RealVfs, name, flags, out);
-}
-int VfsFullPathname(sqlite3_vfs *, const char *name, int n, char *out) {
-    return RealVfs->xFullPathname(RealVfs, name, n, out);
-}
-void *VfsDlOpen(sqlite3_vfs *, const char *name) { return RealVfs->xDlOpen(RealVfs, name); }
-void VfsDlError(sqlite3_vfs *, int n, char *out) { RealVfs->xDlError(RealVfs, n, out); }
-void (*VfsDlSym(sqlite3_vfs *, void *lib, const char *sym))(void) { return RealVfs->xDlSym(RealVfs, lib, sym); }
-void VfsDlClose(sqlite3_vfs *, void *lib) { RealVfs->xDlClose(RealVfs, lib); }
-int VfsRandomness(sqlite3_vfs *, int n, char *out) { return RealVfs->xRandomness(RealVfs, n, out); }
-int VfsSleep(sqlite3_vfs *, int us) { return RealVfs->xSleep(RealVfs, us); }
-int VfsCurrentTime(sqlite3_vfs *, double *out) { return RealVfs->xCurrentTime(RealVfs, out); }
-int VfsLastError(sqlite3_vfs *, int n, char *out) { return RealVfs->xGetLastError(RealVfs, n, out); }
-int VfsCurrentTime64(sqlite3_vfs *, sqlite3_int64 *out) { return RealVfs->xCurrentTimeInt64(RealVfs, out); }
-
-sqlite3_vfs CrashVfs;
 
 // Puts the counting layer in front of the default file layer, as the
 // default: every connection opened after this goes through it.
 void RegisterCrashVfs() {
-    RealVfs = sqlite3_vfs_find(NULL);
-    CrashVfs = *RealVfs;
-    CrashVfs.iVersion = 2;
-    CrashVfs.szOsFile = (int)sizeof(CrashFile) + RealVfs->szOsFile;
-    CrashVfs.pNext = NULL;
-    CrashVfs.zName = "crashpoints";
-    CrashVfs.pAppData = NULL;
-    CrashVfs.xOpen = VfsOpen;
-    CrashVfs.xDelete = VfsDelete;
-    CrashVfs.xAccess = VfsAccess;
-    CrashVfs.xFullPathname = VfsFullPathname;
-    CrashVfs.xDlOpen = VfsDlOpen;
-    CrashVfs.xDlError = VfsDlError;
-    CrashVfs.xDlSym = VfsDlSym;
-    CrashVfs.xDlClose = VfsDlClose;
-    CrashVfs.xRandomness = VfsRandomness;
-    CrashVfs.xSleep = VfsSleep;
-    CrashVfs.xCurrentTime = VfsCurrentTime;
-    CrashVfs.xGetLastError = VfsLastError;
-    CrashVfs.xCurrentTimeInt64 = VfsCurrentTime64;
-    sqlite3_vfs_register(&CrashVfs, 1);
+    FileHooks hooks = {};
+    hooks.beforeWrite = BeforeWrite;
+    hooks.beforeTruncate = BeforeTruncate;
+    hooks.beforeSync = BeforeSync;
+    hooks.afterSync = AfterSync;
+    hooks.beforeDelete = BeforeDelete;
+    InstallHookedVfs(hooks);
 }
 
 // ---- The file copies and moves of the book jobs ---------------------------------------
