@@ -203,7 +203,6 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
     // Memory that runs out half way is a failure like any other: both
     // transactions are rolled back below.
     try {
-        Statement find(DataDb, "SELECT C2,C3,C4,C5 from VLD WHERE C1=?");
         Statement update(DataDb, "UPDATE VLD SET C2=?,C3=?,C4=?,C5=? WHERE C1=?");
         Statement insert(DataDb, "INSERT INTO VLD VALUES(?,?,?,?,?)");
         Statement erase(DataDb, "DELETE FROM VLD WHERE C1=?");
@@ -212,7 +211,7 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
         Statement forget(RemarkDb, "DELETE FROM VLS WHERE C1=?");
         Statement patchUpdate(DataDb, "update PRD set C2 = ? where C1 = 'DVP'");
         Statement patchInsert(DataDb, "insert into PRD (C1, C2) values ('DVP', ?)");
-        if (ok && !(find.ok() && update.ok() && insert.ok() && erase.ok() && clear.ok() && unclear.ok() &&
+        if (ok && !(update.ok() && insert.ok() && erase.ok() && clear.ok() && unclear.ok() &&
                     forget.ok() && patchUpdate.ok() && patchInsert.ok())) {
             *error = "Could not prepare statement.";
             ok = false;
@@ -237,11 +236,10 @@ bool ApplyUpdateRows(const std::vector<UpdateRow> &rows, const WCHAR *newPatch, 
                 std::string cleared = ClearedPlateField(r.a);
                 ok = Step(RunWith(unclear, {&cleared}), "unclear", DataDb, i, error);
             } else {
-                int found = RunWith(find, {&r.a});
-                ok = Step(found, "find", DataDb, i, error);
-                if (ok && found == SQLITE_ROW) {
-                    ok = Step(RunWith(update, {&r.b, &r.c, &r.d, &r.e, &r.a}), "update", DataDb, i, error);
-                } else if (ok) {
+                // The update finds the row itself; a key it meets nowhere
+                // is a new vehicle.
+                ok = Step(RunWith(update, {&r.b, &r.c, &r.d, &r.e, &r.a}), "update", DataDb, i, error);
+                if (ok && sqlite3_changes(DataDb) == 0) {
                     ok = Step(RunWith(insert, {&r.a, &r.b, &r.c, &r.d, &r.e}), "insert", DataDb, i, error);
                 }
             }
