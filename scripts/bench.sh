@@ -6,7 +6,8 @@
 # figures. Where this machine cannot run 32-bit code they are the x86_64
 # build's, under 64-bit Wine (KORVANE_TEST_ARCH=x86 or x64 forces one);
 # where it can, the x86_64 build's plate lookup follows the 32-bit one on
-# the same file, for comparison. A benchmark that fails or overruns its
+# the same file, for comparison; the update's apply is also run by the
+# engine alone, natively without Wine. A benchmark that fails or overruns its
 # time is named and the next one still runs; the script then exits 1.
 #
 #   KORVANE_BENCH_VEHICLES  rows of the data file        (default 3000000)
@@ -26,7 +27,8 @@
 #   KORVANE_BENCH_DIARY_ROWS rows of the Diary window's diary (default 1000000)
 #   KORVANE_BENCH_TIMEOUT   seconds a benchmark program may run (default 1800)
 #   KORVANE_BENCH_ONLY      the one benchmark to run, by program name (for
-#                           example bench_update); default every one
+#                           example bench_update, which brings the native
+#                           update_native with it); default every one
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 korvane_say_arch bench
@@ -149,6 +151,36 @@ if wanted bench_update; then
     compare_x64 bench_update "$(winpath "$file")" "$(winpath "$data/work")" "$rows" "$seed" ||
       { echo "bench: bench_update of the x86_64 build failed"; failed+=("bench_update (x86_64)"); }
   fi
+fi
+# native_update: the update's apply by the engine alone, built for this
+# machine from the programs' own engine source and run without Wine on the
+# same file, so the programs' figures can be read against what the engine
+# and the disk cost by themselves. Left out, with a line, where this
+# machine has no compiler of its own.
+native_update() {
+  local out=$KORVANE_BUILD/native sqlite
+  if ! command -v gcc >/dev/null || ! command -v g++ >/dev/null; then
+    echo "bench: no native compiler here; the engine-alone figures are left out"
+    return 0
+  fi
+  sqlite=$(sed -n 's/^set(KORVANE_SQLITE_DIR "\(.*\)" CACHE.*/\1/p' "$KORVANE_ARCH_BUILD/deps.cmake")
+  [ -f "$sqlite/sqlite3.c" ] || { echo "bench: the engine's source is not in the build's dependencies"; return 1; }
+  . "$KORVANE_ROOT/scripts/engine-defines.sh"
+  mkdir -p "$out"
+  if [ ! -f "$out/sqlite3.o" ] || [ "$sqlite/sqlite3.c" -nt "$out/sqlite3.o" ] ||
+     [ "$KORVANE_ROOT/scripts/engine-defines.sh" -nt "$out/sqlite3.o" ]; then
+    gcc -O2 "${SQLITE_DEFINES[@]}" -I"$sqlite/include" -c "$sqlite/sqlite3.c" -o "$out/sqlite3.o.part" &&
+      mv "$out/sqlite3.o.part" "$out/sqlite3.o" || return 1
+  fi
+  g++ -O2 -std=c++17 -I"$sqlite/include" "$KORVANE_ROOT/bench/native/update_native_bench.cpp" "$out/sqlite3.o" \
+    -lpthread -ldl -lm -o "$out/update_native_bench" || return 1
+  echo
+  settle_disk
+  timeout -k 10 "$timeout_s" "$out/update_native_bench" "$file" "$data/work" "$rows" "$seed"
+}
+
+if wanted bench_update || wanted update_native; then
+  native_update || { echo "bench: the engine-alone update failed"; failed+=("update_native"); }
 fi
 if wanted bench_books; then
   bench bench_books "$bin/bench_books.exe" "$(winpath "$data/work")" "${KORVANE_BENCH_REMARKS:-100000}"

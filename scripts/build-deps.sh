@@ -62,16 +62,7 @@ fetch_source() {
 }
 
 # ---- SQLite ---------------------------------------------------------------
-SQLITE_DEFINES=(
-  -DSQLITE_TEMP_STORE=1 -DSQLITE_THREADSAFE=1
-  -DSQLITE_DEFAULT_PAGE_SIZE=1024 -DSQLITE_DEFAULT_CACHE_SIZE=2000
-  -DSQLITE_DEFAULT_FILE_FORMAT=1
-  -DSQLITE_OMIT_LOAD_EXTENSION
-  # Plain seek-and-read file access instead of overlapped reads at an
-  # offset: the same on Windows, and ten times faster under Wine, where
-  # the tests and benchmarks run.
-  -DSQLITE_WIN32_NO_OVERLAPPED
-)
+. "$here/engine-defines.sh"
 sqlite_version=$(srcversion sqlite3)
 [ -n "$sqlite_version" ] || { echo "build-deps: no sqlite3 source package known to apt" >&2; exit 1; }
 sqlite_key=$(printf '%s\n' "${SQLITE_DEFINES[@]}" | cat - "$here/patch-sqlite.py" "${recipe_files[@]}" | sha256sum | cut -c1-12)
