@@ -17,6 +17,8 @@ SortedIdList PageRowIds;
 HWND FollowUpDialogHandle;
 HWND RemarkDialogHandle;
 HWND DiaryDialogHandle;
+HWND SelectionMoveList;
+int SelectionMoveFrom = -1;
 BYTE LocationBandFlag;
 WCHAR LocationBandText[256];
 
@@ -53,14 +55,70 @@ bool ColourRow(NMLVCUSTOMDRAW *draw, COLORREF odd, LRESULT *result) {
 
 const UINT_PTR kListKeySubclassId = 2;
 
-LRESULT ClickOnDeleteKey(HWND dialog, int button, HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
-                         SUBCLASSPROC self) {
-    if (msg == WM_KEYDOWN && (wParam == VK_DELETE || wParam == VK_F4)) {
-        HWND target = dialog != NULL ? GetDlgItem(dialog, button) : NULL;
+bool KeyIsDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
+// True for the keys and clicks by which the list itself moves its one
+// selected row: the arrows up and down, Page Up, Page Down, Home and End,
+// and the left button on a row, each without Shift or Ctrl.
+bool MovesSelection(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_KEYDOWN) {
+        switch (wParam) {
+        case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT: case VK_HOME: case VK_END:
+            return !KeyIsDown(VK_SHIFT) && !KeyIsDown(VK_CONTROL);
+        default:
+            return false;
+        }
+    }
+    if (msg != WM_LBUTTONDOWN || (wParam & (MK_SHIFT | MK_CONTROL)) != 0) return false;
+    LVHITTESTINFO hit = {};
+    hit.pt.x = (short)LOWORD(lParam);
+    hit.pt.y = (short)HIWORD(lParam);
+    return SendMessageW(list, LVM_SUBITEMHITTEST, 0, (LPARAM)&hit) >= 0 && hit.iItem >= 0;
+}
+
+void SetRowSelected(HWND list, int row, bool selected) {
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = selected ? LVIS_SELECTED : 0;
+    SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&state);
+}
+
+// When a key or click moves the one selected row of a list, the list
+// control first clears the selection of every row but the new one. Some
+// controls (Wine's among them) walk every row of an owner-data list to do
+// that: a third of a second for each key on a million rows. Here the
+// selected row is deselected first, so there is nothing to clear and the
+// move costs the same at any length. Meanwhile that row still counts as
+// the selected one (SelectedListRow, for the windows' key handlers), and
+// it is selected again when the list moved nowhere (Down on the last row).
+LRESULT MoveSelectionQuickly(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) {
+    int from = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    if (from < 0 || SelectionMoveList != NULL) return DefSubclassProc(list, msg, wParam, lParam);
+    SetRowSelected(list, from, false);
+    SelectionMoveList = list;
+    SelectionMoveFrom = from;
+    LRESULT result = DefSubclassProc(list, msg, wParam, lParam);
+    SelectionMoveList = NULL;
+    SelectionMoveFrom = -1;
+    if (IsWindow(list) && SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) < 0 &&
+        from < (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) {
+        SetRowSelected(list, from, true);
+    }
+    return result;
+}
+
+// The key filter every book list shares: Delete and F4 click the row
+// button of dialog (none when dialog is NULL), the moves of the selection
+// go through MoveSelectionQuickly, and the rest to the list.
+LRESULT BookListMessage(HWND dialog, int button, HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
+                        SUBCLASSPROC self) {
+    if (msg == WM_KEYDOWN && dialog != NULL && (wParam == VK_DELETE || wParam == VK_F4)) {
+        HWND target = GetDlgItem(dialog, button);
         if (target != NULL) SendMessageW(target, BM_CLICK, 0, 0);
         return 0;
     }
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(list, self, kListKeySubclassId);
+    if (MovesSelection(list, msg, wParam, lParam)) return MoveSelectionQuickly(list, msg, wParam, lParam);
     return DefSubclassProc(list, msg, wParam, lParam);
 }
 
@@ -122,16 +180,17 @@ bool InstallListKeyProc(HWND list, SUBCLASSPROC proc) {
 }
 
 LRESULT CALLBACK FollowUpListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    return ClickOnDeleteKey(FollowUpDialogHandle, IDC_FU_CANCEL, list, msg, wParam, lParam,
-                            FollowUpListKeyProc);
+    return BookListMessage(FollowUpDialogHandle, IDC_FU_CANCEL, list, msg, wParam, lParam, FollowUpListKeyProc);
 }
 
 LRESULT CALLBACK RemarkListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    return ClickOnDeleteKey(RemarkDialogHandle, IDC_RM_DELETE_ROW, list, msg, wParam, lParam,
-                            RemarkListKeyProc);
+    return BookListMessage(RemarkDialogHandle, IDC_RM_DELETE_ROW, list, msg, wParam, lParam, RemarkListKeyProc);
 }
 
 LRESULT CALLBACK DiaryListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    return ClickOnDeleteKey(DiaryDialogHandle, IDC_DIARY_DELETE_ROW, list, msg, wParam, lParam,
-                            DiaryListKeyProc);
+    return BookListMessage(DiaryDialogHandle, IDC_DIARY_DELETE_ROW, list, msg, wParam, lParam, DiaryListKeyProc);
+}
+
+LRESULT CALLBACK LocationListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    return BookListMessage(NULL, 0, list, msg, wParam, lParam, LocationListKeyProc);
 }

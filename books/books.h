@@ -23,6 +23,8 @@ extern SortedIdList PageRowIds;                 // rowids of the page that "Dele
 extern HWND FollowUpDialogHandle;               // the FollowUp window while it is open, else NULL
 extern HWND RemarkDialogHandle;                 // the Remark window while it is open, else NULL
 extern HWND DiaryDialogHandle;                  // the Diary window while it is open, else NULL
+extern HWND SelectionMoveList;                  // a book list while a key or click moves its selected row, else NULL
+extern int SelectionMoveFrom;                   // the row that move starts from, while SelectionMoveList is set
 extern BYTE LocationBandFlag;                   // Diary Location band: 0 or 1, for the whole run
 extern WCHAR LocationBandText[256];             // the Location of the last band cell drawn
 
@@ -46,14 +48,19 @@ LRESULT ColourRemarkRows(NMLVCUSTOMDRAW *draw);
 LRESULT ColourDiaryRows(NMLVCUSTOMDRAW *draw);
 
 // Key filters of the book lists (subclass procedures): Delete and F4 click
-// the window's row button (FollowUp 1002, Remark 1204, Diary 404) and go no
-// further; everything else goes to the list's own procedure.
+// the window's row button (FollowUp 1002, Remark 1204, Diary 404; List
+// Location has none) and go no further. A key or click that moves the
+// selected row deselects it first, so that the list has no other row's
+// selection to clear, whatever its length; everything goes on to the
+// list's own procedure.
 LRESULT CALLBACK FollowUpListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR data);
 LRESULT CALLBACK RemarkListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                    DWORD_PTR data);
 LRESULT CALLBACK DiaryListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                   DWORD_PTR data);
+LRESULT CALLBACK LocationListKeyProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR data);
 // Puts a key filter on a list for the life of the list. Returns false when
 // subclassing fails.
 bool InstallListKeyProc(HWND list, SUBCLASSPROC proc);

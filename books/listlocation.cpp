@@ -93,6 +93,7 @@ BOOL ListLocation_OnInit(HWND dialog) {
                          L"baris yang dikehendaki."));
     LocationList.ListViewBoxCreate(dialog, GetModuleHandleW(NULL), kListLocation, 1, 28, SmallScreen ? 780 : 930, 484,
                                    UseEnglish);
+    InstallListKeyProc(LocationList.list, LocationListKeyProc);
     delete LocationRowCache;
     LocationRowCache = new cached_alpha_view(DiaryDb, "VLS");
     ShowWindow(LocationItem(IDC_LL_MSGBOX), SW_SHOW);

@@ -106,7 +106,12 @@ void ListCellText(HWND list, int row, int subItem, WCHAR *out, int outChars) {
 }
 
 int SelectedListRow(HWND list) {
-    return list != NULL ? (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) : -1;
+    if (list == NULL) return -1;
+    int row = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    // A row the list is moving from is still the selected one until the
+    // list selects another.
+    if (row < 0 && list == SelectionMoveList) row = SelectionMoveFrom;
+    return row;
 }
 
 void FillDateFields(HWND dialog, int day, int month, int year, const WCHAR *text, bool iso) {

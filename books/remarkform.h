@@ -40,7 +40,9 @@ bool RemarkCellText(int row, int subItem, bool dayMonthYear, WCHAR *out, size_t 
 
 // Reads the text of a list cell into out.
 void ListCellText(HWND list, int row, int subItem, WCHAR *out, int outChars);
-// The index of the selected row of list, -1 when none.
+// The index of the selected row of list, -1 when none. While a key or
+// click moves the selection, that is the row it moves from until the list
+// has selected the new one.
 int SelectedListRow(HWND list);
 
 // Fills day, month and year of one date from a displayed text: "DD Mon

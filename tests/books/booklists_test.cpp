@@ -12,6 +12,7 @@
 
 #include "books.h"
 #include "listviewbox.h"
+#include "remarkform.h"
 
 namespace {
 
@@ -187,6 +188,143 @@ TEST(ListKeysTest, DeleteAndF4ClickTheRowButtonOtherKeysReachTheList) {
             << "the arrow key reached the list";
         *c.handle = NULL;
     }
+}
+
+int Selected(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }
+
+// A window holding two owner-data lists of the same size and rows, one
+// with the Remark window's key filter and one without, that records for
+// each list the row the windows' key handlers see when LVN_KEYDOWN comes.
+class TwoLists {
+  public:
+    explicit TwoLists(int rows) {
+        static ATOM atom = 0;
+        if (atom == 0) {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleW(NULL);
+            wc.lpszClassName = L"KorvaneListMoveTest";
+            atom = RegisterClassW(&wc);
+        }
+        hwnd = CreateWindowExW(0, L"KorvaneListMoveTest", L"t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1100, 400,
+                               NULL, NULL, GetModuleHandleW(NULL), NULL);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        quick.ListViewBoxCreate(hwnd, GetModuleHandleW(NULL), kListRemark, 0, 0, 500, 300, 1);
+        plain.ListViewBoxCreate(hwnd, GetModuleHandleW(NULL), kListRemark, 520, 0, 500, 300, 1);
+        SetWindowLongPtrW(plain.list, GWLP_ID, 2);  // the two lists told apart by id
+        for (ListViewBox *box : {&quick, &plain}) box->ListViewBoxSetItemCount(rows);
+        RemarkDialogHandle = hwnd;
+        installed = InstallListKeyProc(quick.list, RemarkListKeyProc);
+        UpdateWindow(hwnd);
+    }
+    ~TwoLists() {
+        RemarkDialogHandle = NULL;
+        DestroyWindow(hwnd);
+    }
+    TwoLists(const TwoLists &) = delete;
+    TwoLists &operator=(const TwoLists &) = delete;
+
+    // Posts the messages to list and takes them, and all they lead to,
+    // through the dialog manager of the window.
+    struct Posted {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    void Deliver(HWND list, std::initializer_list<Posted> messages) {
+        SetFocus(list);
+        for (const Posted &m : messages) PostMessageW(list, m.message, m.wParam, m.lParam);
+        MSG msg;
+        for (int i = 0; i < 10000 && PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE); i++) {
+            if (IsDialogMessageW(hwnd, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    void Press(HWND list, UINT key) {
+        LPARAM down = 1 | (LPARAM)MapVirtualKeyW(key, MAPVK_VK_TO_VSC) << 16;
+        Deliver(list, {{WM_KEYDOWN, key, down}, {WM_KEYUP, key, (LPARAM)((DWORD)down | 0xC0000000u)}});
+    }
+    void Click(HWND list, int row) {
+        RECT rect = {};
+        rect.left = LVIR_BOUNDS;
+        SendMessageW(list, LVM_GETITEMRECT, (WPARAM)row, (LPARAM)&rect);
+        LPARAM at = MAKELPARAM(rect.left + 40, (rect.top + rect.bottom) / 2);
+        Deliver(list, {{WM_LBUTTONDOWN, MK_LBUTTON, at}, {WM_LBUTTONUP, 0, at}});
+    }
+
+    HWND hwnd;
+    ListViewBox quick, plain;
+    bool installed = false;
+    int seenQuick = -2, seenPlain = -2;  // SelectedListRow at the last LVN_KEYDOWN
+    int heldByQuick = -2;                 // the quick list's own selected row then
+
+  private:
+    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+        TwoLists *self = reinterpret_cast<TwoLists *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self != NULL && msg == WM_NOTIFY) {
+            NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
+            if (header->code == LVN_KEYDOWN) {
+                (header->idFrom == 2 ? self->seenPlain : self->seenQuick) = SelectedListRow(header->hwndFrom);
+                if (header->idFrom != 2) self->heldByQuick = Selected(header->hwndFrom);
+            }
+        }
+        return DefWindowProcW(window, msg, wParam, lParam);
+    }
+};
+
+TEST(ListMoveTest, KeysAndClicksMoveTheSelectionAsTheListItselfDoes) {
+    const int kRows = 500;
+    TwoLists lists(kRows);
+    ASSERT_TRUE(lists.installed);
+    int perPage = (int)SendMessageW(lists.plain.list, LVM_GETCOUNTPERPAGE, 0, 0);
+    ASSERT_GT(perPage, 2);
+    for (ListViewBox *box : {&lists.quick, &lists.plain}) {
+        LVITEMW state = {};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(box->list, LVM_SETITEMSTATE, 3, (LPARAM)&state);
+    }
+    struct Case {
+        UINT key;
+        int row;   // where the selection must be after the key; -1: wherever the list itself puts it
+        int from;  // the row the key handler sees, -1: not checked
+    };
+    const Case kCases[] = {
+        {VK_DOWN, 4, 3},       {VK_HOME, 0, 4},        {VK_UP, 0, 0},      {VK_DOWN, 1, 0},
+        {VK_NEXT, -1, 1},      {VK_NEXT, -1, -1},      {VK_PRIOR, -1, -1}, {VK_UP, -1, -1},
+        {VK_END, kRows - 1, -1}, {VK_DOWN, kRows - 1, kRows - 1}, {VK_NEXT, kRows - 1, kRows - 1},
+        {VK_PRIOR, -1, kRows - 1}, {VK_LEFT, -1, -1},  {VK_HOME, 0, -1},
+    };
+    int step = 0;
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(testing::Message() << "key " << step++ << " (" << c.key << ")");
+        lists.Press(lists.plain.list, c.key);
+        lists.Press(lists.quick.list, c.key);
+        EXPECT_EQ(Selected(lists.quick.list), Selected(lists.plain.list)) << "the same row as the list's own move";
+        if (c.row >= 0) {
+            EXPECT_EQ(Selected(lists.quick.list), c.row);
+        }
+        EXPECT_EQ(SendMessageW(lists.quick.list, LVM_GETSELECTEDCOUNT, 0, 0), 1) << "one selected row, never none";
+        EXPECT_EQ(lists.seenQuick, lists.seenPlain) << "the key handlers see the row the key moves from";
+        if (c.key != VK_LEFT) {
+            EXPECT_EQ(lists.heldByQuick, -1) << "the list had no selection left to clear when the key came";
+        }
+        if (c.from >= 0) {
+            EXPECT_EQ(lists.seenQuick, c.from);
+        }
+    }
+    // A click on a row selects it, the selected row too.
+    lists.Press(lists.quick.list, VK_HOME);
+    lists.Press(lists.plain.list, VK_HOME);
+    for (int row : {2, 5, 5, 0}) {
+        lists.Click(lists.plain.list, row);
+        lists.Click(lists.quick.list, row);
+        EXPECT_EQ(Selected(lists.quick.list), row);
+        EXPECT_EQ(Selected(lists.plain.list), row);
+        EXPECT_EQ(SendMessageW(lists.quick.list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    }
+    EXPECT_EQ(SelectionMoveList, (HWND)NULL) << "no move is left half done";
 }
 
 }  // namespace
