@@ -6,6 +6,8 @@
 #include <string.h>
 #include <strsafe.h>
 
+#include <utility>
+
 #include "datastore.h"
 #include "textutil.h"
 
@@ -98,13 +100,20 @@ const char *cached_alpha_view::window_query(const char *query, int first, int la
     return window_query_text;
 }
 
-const char *cached_alpha_view::keyed_window_query(const char *query, long long key, int skip, int first, int last) {
+// The keyed window of query in either direction: after key (rowid below
+// it, in the query's descending order) or, when before, the rows before
+// key (rowid above it) in ascending order, nearest first.
+static const char *KeyedWindow(const char *query, long long key, int skip, int first, int last, bool before) {
     static const char kOrder[] = " order by RowID desc";
     const size_t orderLength = sizeof kOrder - 1;
+    char *out = cached_alpha_view::window_query_text;
+    const size_t room = sizeof cached_alpha_view::window_query_text;
     if (query == NULL) return NULL;
     size_t length = strlen(query);
     if (length < orderLength || strcmp(query + length - orderLength, kOrder) != 0) return NULL;
     int body = (int)(length - orderLength);
+    const char *seek = before ? "rowid >" : "rowid <";
+    const char *order = before ? " order by RowID asc" : kOrder;
     // The first " where " is the query's own: every quoted value follows it.
     const char *where = strstr(query, " where ");
     long long rows = (long long)last - first + 1;
@@ -112,59 +121,100 @@ const char *cached_alpha_view::keyed_window_query(const char *query, long long k
     if (where != NULL && where < query + body) {
         int head = (int)(where - query);
         const char *condition = where + 7;
-        hr = StringCchPrintfA(window_query_text, ARRAYSIZE(window_query_text),
-                              "%.*hs where rowid < %lld and (%.*hs)%hs LIMIT  %lld OFFSET %d;", head, query, key,
-                              (int)(query + body - condition), condition, kOrder, rows, skip);
+        hr = StringCchPrintfA(out, room, "%.*hs where %hs %lld and (%.*hs)%hs LIMIT  %lld OFFSET %d;", head, query,
+                              seek, key, (int)(query + body - condition), condition, order, rows, skip);
     } else {
-        hr = StringCchPrintfA(window_query_text, ARRAYSIZE(window_query_text),
-                              "%.*hs where rowid < %lld%hs LIMIT  %lld OFFSET %d;", body, query, key, kOrder, rows,
-                              skip);
+        hr = StringCchPrintfA(out, room, "%.*hs where %hs %lld%hs LIMIT  %lld OFFSET %d;", body, query, seek, key,
+                              order, rows, skip);
     }
     if (FAILED(hr)) {
-        window_query_text[0] = 0;
+        out[0] = 0;
         return NULL;
     }
-    return window_query_text;
+    return out;
+}
+
+const char *cached_alpha_view::keyed_window_query(const char *query, long long key, int skip, int first, int last) {
+    return KeyedWindow(query, key, skip, first, last, false);
+}
+
+const char *cached_alpha_view::keyed_window_query_before(const char *query, long long key, int skip, int first,
+                                                         int last) {
+    return KeyedWindow(query, key, skip, first, last, true);
+}
+
+bool cached_alpha_view::held_rowid(const char *query, int row, long long *key) const {
+    if (table == NULL || query == NULL || table_columns <= 0 || table_rows != last_row - first_row + 1 ||
+        row < first_row || row > last_row || strcmp(held_query, query) != 0) {
+        return false;
+    }
+    const char *name = table[table_columns - 1];
+    const char *text = table[(row - first_row + 1) * table_columns + table_columns - 1];
+    if (name == NULL || _stricmp(name, "rowid") != 0 || text == NULL) return false;
+    *key = strtoll(text, NULL, 10);
+    return true;
+}
+
+// Reverses the order of the data rows of a get-table result (row 0 holds
+// the column names).
+static void ReverseRows(char **table, int rows, int columns) {
+    for (int a = 1, b = rows; a < b; a++, b--) {
+        for (int c = 0; c < columns; c++) std::swap(table[a * columns + c], table[b * columns + c]);
+    }
 }
 
 bool cached_alpha_view::load_window(const char *query, int first, int last) {
-    // Rows after the held ones of the same query continue from the last
-    // held rowid, when the query is ordered by it.
-    bool keyed = false;
-    long long key = 0;
-    int skip = 0;
-    if (table != NULL && query != NULL && table_columns > 0 && table_rows == last_row - first_row + 1 &&
-        first > last_row && strcmp(held_query, query) == 0) {
-        const char *name = table[table_columns - 1];
-        const char *lastKey = table[table_rows * table_columns + table_columns - 1];
-        if (name != NULL && _stricmp(name, "rowid") == 0 && lastKey != NULL) {
-            key = strtoll(lastKey, NULL, 10);
-            skip = first - last_row - 1;
-            keyed = true;
-        }
-    }
-    free_table();
     if (row_count < 0) row_count = count_rows(query);
     if (first < 0) first = 0;
     if (last < 0) last = 0;
-    if (last < first) return false;
-    // A range from the row count on holds no rows: refused without a query.
-    if (first >= row_count) return false;
-    if (last >= row_count) last = row_count - 1;
+    // An empty range, or one from the row count on, holds no rows: refused
+    // without a query.
+    bool empty = last < first || first >= row_count;
+    if (!empty && last >= row_count) last = row_count - 1;
+    // Rows next to the held ones of the same query are found from a held
+    // rowid when the query is ordered by it: the engine seeks to that row
+    // instead of stepping over every row before the window. A window that
+    // starts after the first held row continues from the held row before
+    // it (or the last held one); a window that ends before the last held
+    // row is read backwards from the held row after it (or the first).
+    const char *sql = NULL;
+    bool backwards = false;
+    long long key = 0;
+    if (!empty && first > first_row && held_rowid(query, first - 1 < last_row ? first - 1 : last_row, &key)) {
+        int anchor = first - 1 < last_row ? first - 1 : last_row;
+        sql = keyed_window_query(query, key, first - 1 - anchor, first, last);
+    } else if (!empty && first < first_row && last < last_row &&
+               held_rowid(query, last + 1 > first_row ? last + 1 : first_row, &key)) {
+        int anchor = last + 1 > first_row ? last + 1 : first_row;
+        sql = keyed_window_query_before(query, key, anchor - 1 - last, first, last);
+        backwards = sql != NULL;
+    }
+    free_table();
+    if (empty) return false;
     if (last - first > window_rows) window_rows = last - first;
 
-    const char *sql = keyed ? keyed_window_query(query, key, skip, first, last) : NULL;
     if (sql == NULL) sql = window_query(query, first, last);
     if (sql == NULL || connection == NULL) return false;
     char **result = NULL;
     int rows = 0, columns = 0;
     char *error = NULL;
     int rc = sqlite3_get_table(connection, sql, &result, &rows, &columns, &error);
+    if (rc == SQLITE_OK && backwards && rows != last - first + 1) {
+        // Fewer rows before the held one than the count promised: the book
+        // changed under the cache, and only the rows' own places tell
+        // which is first.
+        sqlite3_free_table(result);
+        result = NULL;
+        sql = window_query(query, first, last);
+        rc = sql != NULL ? sqlite3_get_table(connection, sql, &result, &rows, &columns, &error) : SQLITE_ERROR;
+        backwards = false;
+    }
     if (rc != SQLITE_OK) {
         if (result != NULL) sqlite3_free_table(result);
         sqlite3_free(error);
         return false;
     }
+    if (backwards) ReverseRows(result, rows, columns);
     table = result;
     if (FAILED(StringCchCopyA(held_query, ARRAYSIZE(held_query), query))) held_query[0] = 0;  // never continued
     table_rows = rows;

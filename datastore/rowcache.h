@@ -71,6 +71,17 @@ class cached_alpha_view {
     // stepping over every row before it. NULL when the query has not that
     // form or the text does not fit.
     static const char *keyed_window_query(const char *query, long long key, int skip, int first, int last);
+    // The same for the rows before a held row of rowid key, read
+    // backwards: "rowid > key", ordered by RowID ascending, LIMIT
+    // (last - first + 1) and OFFSET skip (the rows between last and the
+    // held row). The rows come nearest first, the reverse of the list's
+    // order. NULL when the query has not that form or the text does not
+    // fit.
+    static const char *keyed_window_query_before(const char *query, long long key, int skip, int first, int last);
+    // The rowid of held row (first_row..last_row) into *key. False when
+    // row is not held, or the held rows are not query's, or query's last
+    // result column is not the rowid.
+    bool held_rowid(const char *query, int row, long long *key) const;
     // Frees table; table_rows and table_columns become 0.
     void free_table();
 

@@ -186,6 +186,11 @@ TEST(RowCacheQuery, KeyedWindowQueryText) {
                  "LIMIT  10 OFFSET 3;");
     EXPECT_EQ(cached_alpha_view::keyed_window_query("select *,rowid from VLS order by C6 desc", 5, 0, 0, 9),
               (const char *)NULL) << "only a query ordered by the rowid continues from a key";
+    EXPECT_STREQ(cached_alpha_view::keyed_window_query_before(
+                     "select *,rowid from VLS where C2 = 2 order by RowID desc", 77, 4, 10, 19),
+                 "select *,rowid from VLS where rowid > 77 and (C2 = 2) order by RowID asc LIMIT  10 OFFSET 4;");
+    EXPECT_EQ(cached_alpha_view::keyed_window_query_before("select *,rowid from VLS order by C6 desc", 5, 0, 0, 9),
+              (const char *)NULL);
 }
 
 // Paging forward from held rows (continued from their last rowid) and
@@ -220,3 +225,57 @@ TEST_F(RowCache, RowsAfterHeldOnesMatchTheOffsetRows) {
     ASSERT_LT(Cache().last_row, 250);
     EXPECT_STREQ(Cache().cell_text(kAll, 250, 0), offsetCache.cell_text(kAll, 250, 0));
 }
+
+// The windows a list asks for next to the held ones, as Page Down, Page
+// Up and the arrows at a page's edge do (overlapping the held rows, or
+// just past them, or with a gap), are sought from a held rowid in either
+// direction and hold exactly the rows an OFFSET load gives.
+TEST_F(RowCache, WindowsNextToHeldRowsAreSoughtAndMatchTheOffsetRows) {
+    AddRows(600);
+    Exec("delete from VLS where rowid % 7 = 0");
+    const char kDesc[] = "select C1,C2,rowid from VLS where C2 <> '1' order by RowID desc";
+    int count = Cache().refresh(kDesc, true);
+    ASSERT_GT(count, 300);
+    struct Move {
+        int first, last;
+        const char *seek;  // in the SELECT that loaded it; NULL: an OFFSET load
+    };
+    const Move kMoves[] = {
+        {200, 250, "rowid <"},  // past the one row a refresh holds, a gap between
+        {250, 300, "rowid <"},  // Page Down: the old last row on top
+        {251, 301, "rowid <"},  // Down at the page's foot
+        {305, 330, "rowid <"},  // past the held rows, a gap between
+        {300, 325, "rowid >"},  // Up at the page's top
+        {250, 300, "rowid >"},  // Page Up: the old first row at the foot
+        {180, 230, "rowid >"},  // before the held rows, a gap between
+        {0, 50, "rowid >"},     // back to the start
+        {count - 51, count - 1, "rowid <"},
+        {count - 60, count - 10, "rowid >"},
+        {count - 60, count - 10, NULL},  // the held rows again, as a refresh reads them
+        {count - 70, count - 1, NULL},   // more than the held rows on both sides
+    };
+    for (const Move &m : kMoves) {
+        SCOPED_TRACE(testing::Message() << "rows " << m.first << ".." << m.last);
+        ASSERT_TRUE(Cache().load_window(kDesc, m.first, m.last));
+        std::string used = cached_alpha_view::window_query_text;
+        if (m.seek != NULL) {
+            EXPECT_NE(used.find(m.seek), std::string::npos) << used;
+        } else {
+            EXPECT_EQ(used.find("rowid"), used.find("rowid from")) << used;
+        }
+        cached_alpha_view offsetCache(db_, "VLS");
+        ASSERT_EQ(offsetCache.refresh(kDesc, true), count);
+        ASSERT_TRUE(offsetCache.load_window(kDesc, m.first, m.last));
+        ExpectWindow(m.first, m.last);
+        ASSERT_EQ(Cache().table_rows, m.last - m.first + 1);
+        for (int row = m.first; row <= m.last; row++) {
+            for (int column = 0; column < 3; column++) {
+                const char *sought = Cache().table[(row - m.first + 1) * 3 + column];
+                const char *offset = offsetCache.table[(row - m.first + 1) * 3 + column];
+                ASSERT_STREQ(sought != NULL ? sought : "(null)", offset != NULL ? offset : "(null)")
+                    << "row " << row << " column " << column;
+            }
+        }
+    }
+}
+
