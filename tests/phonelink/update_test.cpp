@@ -729,8 +729,11 @@ TEST_F(Update, ATricklingServerIsDroppedWhileTheWindowRepaints) {
         PostMessageW(host, WM_APP, 0, 0);  // a command that must wait for the run's end
         while (running) {
             InvalidateRect(host, NULL, TRUE);
-            if (IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_1)) || IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_2)))
-                enabledSeen++;
+            // The failure is shown before the buttons come back, so a button
+            // seen enabled while the line is still blue was enabled mid-run.
+            bool enabled =
+                IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_1)) || IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_2));
+            if (enabled && UpdateStatusColour == RGB(0, 0, 255)) enabledSeen++;
             Sleep(100);
         }
     });
