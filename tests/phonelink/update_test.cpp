@@ -686,10 +686,12 @@ TEST_F(Update, TheWindowRepaintsWhileTheRowsAreApplied) {
         PostMessageW(host, WM_APP, 0, 0);  // a command that must wait for the run's end
         while (running) {
             InvalidateRect(host, NULL, TRUE);
+            // The buttons first, the transaction after: a button seen
+            // enabled while the transaction is still open was enabled in it.
+            bool enabled =
+                IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_1)) || IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_2));
             bool applying = DataDb != NULL && !sqlite3_get_autocommit(DataDb);
-            if (applying &&
-                (IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_1)) || IsWindowEnabled(GetDlgItem(host, IDC_DOWNLOAD_2))))
-                enabledSeen++;
+            if (enabled && applying) enabledSeen++;
             Sleep(10);
         }
     });
