@@ -13,6 +13,7 @@
 #include "books.h"
 #include "listviewbox.h"
 #include "remarkform.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -28,15 +29,7 @@ LRESULT CALLBACK CountingProc(HWND window, UINT msg, WPARAM wParam, LPARAM lPara
 class TestWindow {
   public:
     TestWindow() {
-        static ATOM atom = 0;
-        if (atom == 0) {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = CountingProc;
-            wc.hInstance = GetModuleHandleW(NULL);
-            wc.lpszClassName = L"KorvaneBookListTest";
-            atom = RegisterClassW(&wc);
-        }
-        hwnd = CreateWindowExW(0, L"KorvaneBookListTest", L"t", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, NULL, NULL,
+        hwnd = CreateWindowExW(0, testsupport::TestWindowClass(L"KorvaneBookListTest", CountingProc), L"t", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, NULL, NULL,
                                GetModuleHandleW(NULL), NULL);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
     }
@@ -198,15 +191,7 @@ int Selected(HWND list) { return (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARA
 class TwoLists {
   public:
     explicit TwoLists(int rows) {
-        static ATOM atom = 0;
-        if (atom == 0) {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = GetModuleHandleW(NULL);
-            wc.lpszClassName = L"KorvaneListMoveTest";
-            atom = RegisterClassW(&wc);
-        }
-        hwnd = CreateWindowExW(0, L"KorvaneListMoveTest", L"t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1100, 400,
+        hwnd = CreateWindowExW(0, testsupport::TestWindowClass(L"KorvaneListMoveTest", Proc), L"t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1100, 400,
                                NULL, NULL, GetModuleHandleW(NULL), NULL);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         quick.ListViewBoxCreate(hwnd, GetModuleHandleW(NULL), kListRemark, 0, 0, 500, 300, 1);

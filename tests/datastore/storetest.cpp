@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "sqlexec.h"
 #include "sqlite3.h"
+#include "testsupport.h"
 
 namespace storetest {
 
@@ -79,15 +80,7 @@ static LRESULT CALLBACK FakeMainProc(HWND window, UINT msg, WPARAM wParam, LPARA
 }
 
 FakeMainWindow::FakeMainWindow() {
-    static ATOM atom = 0;
-    if (atom == 0) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = FakeMainProc;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.lpszClassName = L"KorvaneStoreTestMain";
-        atom = RegisterClassW(&wc);
-    }
-    hwnd_ = CreateWindowExW(0, L"KorvaneStoreTestMain", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 1000, 760,
+    hwnd_ = CreateWindowExW(0, testsupport::TestWindowClass(L"KorvaneStoreTestMain", FakeMainProc), L"main", WS_OVERLAPPEDWINDOW, 0, 0, 1000, 760,
                             NULL, NULL, GetModuleHandleW(NULL), NULL);
     MainWindow = hwnd_;
 }

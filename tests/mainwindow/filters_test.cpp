@@ -11,6 +11,7 @@
 #include "listviewbox.h"
 #include "mainwindow.h"
 #include "resource.h"
+#include "testsupport.h"
 
 namespace {
 
@@ -24,12 +25,7 @@ LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
 class Filters : public testing::Test {
   protected:
     void SetUp() override {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = HostProc;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.lpszClassName = L"FilterTestHost";
-        RegisterClassW(&wc);
-        host_ = CreateWindowExW(0, L"FilterTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+        host_ = CreateWindowExW(0, testsupport::TestWindowClass(L"FilterTestHost", HostProc), L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                 900, 700, NULL, NULL, GetModuleHandleW(NULL), NULL);
         ASSERT_NE(host_, (HWND)NULL);
         MainWindow = host_;

@@ -90,17 +90,7 @@ LRESULT CALLBACK HostProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 const wchar_t *HostClass() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = HostProc;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.lpszClassName = L"KorvaneUpdateTestHost";
-        wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return L"KorvaneUpdateTestHost";
+    return testsupport::TestWindowClass(L"KorvaneUpdateTestHost", HostProc, (HBRUSH)(COLOR_BTNFACE + 1));
 }
 
 // Peak memory of this process so far, in MiB.

@@ -206,4 +206,17 @@ std::string Utf8(const std::wstring &text) {
     return out;
 }
 
+const wchar_t *TestWindowClass(const wchar_t *name, WNDPROC proc, HBRUSH background) {
+    WNDCLASSW known = {};
+    if (!GetClassInfoW(GetModuleHandleW(NULL), name, &known)) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(NULL);
+        wc.lpszClassName = name;
+        wc.hbrBackground = background;
+        RegisterClassW(&wc);
+    }
+    return name;
+}
+
 }  // namespace testsupport

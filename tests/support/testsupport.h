@@ -123,4 +123,9 @@ BOOL FailingFlush(HANDLE file);
 // UTF-8 text of a wide text, for engine calls and messages.
 std::string Utf8(const std::wstring &text);
 
+// Registers a window class of this program named name, with proc as its
+// window procedure (and background, when not NULL), the first time it is
+// asked for; returns name for CreateWindowExW.
+const wchar_t *TestWindowClass(const wchar_t *name, WNDPROC proc, HBRUSH background = NULL);
+
 }  // namespace testsupport
