@@ -219,13 +219,19 @@ bool RunOnce(const std::string &source, const std::string &copy, int count, unsi
     sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_SPILL, &spilled, &unused, 0);
     sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_WRITE, &written, &unused, 0);
     long long vehicles = Number(db, "SELECT count(*) FROM VLD");
+    // A persistent journal keeps its length after the commit: the original
+    // of every page the apply changed, each written and synced before the
+    // page itself.
+    struct stat journal;
+    double journalMiB = stat((copy + "-journal").c_str(), &journal) == 0 ? (double)journal.st_size / 1048576.0 : 0.0;
     for (sqlite3_stmt *stmt : {update, insert, erase, clear, unclear}) sqlite3_finalize(stmt);
     sqlite3_close(db);
     if (!ok) return false;
     printf("  %-7s (journal %s, synchronous %s): %d rows in %.3f s, %.0f rows/s (statements %.3f s, commit %.3f s);"
-           " pages written %d, %d of them spilled; VLD %lld\n",
+           " pages written %d, %d of them spilled; journal %.0f MiB; VLD %lld\n",
            setting.name, setting.journal, setting.synchronous, count, committed - start,
-           (double)count / (committed - start), applied - start, committed - applied, written, spilled, vehicles);
+           (double)count / (committed - start), applied - start, committed - applied, written, spilled, journalMiB,
+           vehicles);
     fflush(stdout);
     return true;
 }
