@@ -20,6 +20,7 @@
 #include "datastore.h"
 #include "dbfiles.h"
 #include "fakeupdateserver.h"
+#include "hookedvfs.h"
 #include "mainwindow.h"
 #include "md5.h"
 #include "resource.h"
@@ -375,6 +376,41 @@ TEST_F(Update, RowsOfOneKeyActInTheirOrder) {
     }
     EXPECT_EQ(Count(DataDb, "select 1 from ZELDdb_master where name = 'idxVLCC1'"), 1u)
         << "the cleared plates got their index";
+}
+
+// The remark book's locks taken while a reply is applied, by level.
+int RemarkSharedLocks;
+void CountRemarkLock(const testsupport::HookedFile &file, int level) {
+    if (level == SQLITE_LOCK_SHARED && file.name != NULL && strstr(file.name, "remark.db") != NULL) RemarkSharedLocks++;
+}
+
+// Whether a remark of a cleared plate is in the remark book is asked of the
+// book under one read lock, not under a lock of its own for each X row: a
+// large reply clears tens of thousands of plates, and each lock costs the
+// lock, a look for a journal and the unlock (seconds in all).
+TEST_F(Update, TheClearedPlatesAreLookedUpInTheRemarkBookUnderOneLock) {
+    sqlite3_close(RemarkDb);
+    RemarkDb = NULL;
+    testsupport::FileHooks hooks = {};
+    hooks.counts = SQLITE_OPEN_MAIN_DB;
+    hooks.beforeLock = CountRemarkLock;
+    ASSERT_TRUE(testsupport::InstallHookedVfs(hooks));
+    ASSERT_EQ(sqlite3_open(testsupport::Utf8(dir_.File(L"remark.db")).c_str(), &RemarkDb), SQLITE_OK);
+    std::vector<UpdateRow> rows(500);
+    for (size_t i = 0; i < rows.size(); i++) {
+        rows[i].a = Field(LocalCipher, (L"CLR" + std::to_wstring(i)).c_str());  // no remark has these plates
+        rows[i].f = "X";
+    }
+    RemarkSharedLocks = 0;
+    std::string error;
+    bool applied = ApplyUpdateRows(rows, L"20261210.000", &error);
+    int locks = RemarkSharedLocks;
+    sqlite3_close(RemarkDb);
+    RemarkDb = NULL;
+    testsupport::RemoveHookedVfs();
+    ASSERT_TRUE(applied) << error;
+    EXPECT_LE(locks, 4) << "the remark book's read locks for 500 cleared plates";
+    EXPECT_EQ(Count(DataDb, "select 1 from VLC"), 501u);
 }
 
 TEST_F(Update, LatestDataAndServerTwo) {

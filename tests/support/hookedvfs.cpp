@@ -43,7 +43,10 @@ int Sync(sqlite3_file *f, int flags) {
     return rc;
 }
 int FileSize(sqlite3_file *f, sqlite3_int64 *size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
-int Lock(sqlite3_file *f, int level) { return Real(f)->pMethods->xLock(Real(f), level); }
+int Lock(sqlite3_file *f, int level) {
+    if (Of(f)->counts && Hooks.beforeLock != NULL) Hooks.beforeLock(Of(f)->hooked, level);
+    return Real(f)->pMethods->xLock(Real(f), level);
+}
 int Unlock(sqlite3_file *f, int level) { return Real(f)->pMethods->xUnlock(Real(f), level); }
 int CheckReservedLock(sqlite3_file *f, int *out) { return Real(f)->pMethods->xCheckReservedLock(Real(f), out); }
 int FileControl(sqlite3_file *f, int op, void *arg) { return Real(f)->pMethods->xFileControl(Real(f), op, arg); }

@@ -1,6 +1,6 @@
 // A pass-through file layer over the engine's own that calls hooks of the
-// tests before the calls that change files: the one home of the counting
-// layers of the killed-write tests.
+// tests before the calls that change files, and before the locks: the one
+// home of the counting layers of the tests.
 #pragma once
 
 #include "sqlite3.h"
@@ -27,6 +27,7 @@ struct FileHooks {
     void (*beforeSync)(const HookedFile &file, int flags);
     void (*afterSync)(const HookedFile &file, int rc);  // with the sync's result
     void (*beforeDelete)(const char *name);
+    void (*beforeLock)(const HookedFile &file, int level);  // a lock taken or raised to level
 };
 
 // Puts the layer in front of the engine's current default file layer, as
