@@ -35,83 +35,14 @@
 #include "schema.h"
 #include "sqlite3.h"
 #include "update.h"
+#include "updatereply.h"
 
 namespace {
-
-const int kRemarkRows = 20000;
 
 std::string Field(const BlowfishContext &ctx, const std::wstring &text) {
     char field[kCipherFieldBytes];
     EncodeField(ctx, text.c_str(), field);
     return field;
-}
-
-std::string Key(const std::wstring &plate) {
-    char key[kMd5HexBytes];
-    VehicleLookupKey(plate.c_str(), key);
-    return key;
-}
-
-std::wstring Numbered(const wchar_t *prefix, unsigned n) {
-    WCHAR text[32];
-    StringCchPrintfW(text, ARRAYSIZE(text), L"%ls%u", prefix, n);
-    return text;
-}
-
-// A vehicle's four data fields as the server sends them: B, D and E with
-// their filler, C without.
-void FillValues(UpdateRow *row, unsigned n) {
-    row->b = Field(DataCipher, Numbered(L"~~0", 1 + n % 28) + L" Mar 2026~~");
-    row->c = Field(DataCipher, Numbered(L"HILUX 2.5 WHITE ", n % 2000));
-    row->d = Field(DataCipher, L"~~BANK SATU BERHAD~~");
-    row->e = Field(DataCipher, Numbered(L"~~", 1 + n % 36) + L"~~");
-}
-
-struct Mix {
-    int updates = 0, inserts = 0, deletes = 0, clears = 0, unclears = 0;
-};
-
-// The reply's rows: 35% upserts of vehicles in the file, 30% upserts of new
-// plates, 15% D, 12% X (half of them plates with a remark), 8% Z of plates
-// the file has cleared; shuffled. remarkPlates gets the plates that the
-// remark book is to hold.
-std::vector<UpdateRow> MakeRows(uint64_t seed, uint32_t vehicles, int count, std::vector<std::wstring> *remarkPlates,
-                                Mix *mix) {
-    std::mt19937 random(7 + (unsigned)seed);
-    uint32_t cleared = datatool::SyntheticClearedCount(vehicles);
-    for (int i = 0; i < kRemarkRows; i++) remarkPlates->push_back(Numbered(L"RMKQ", (unsigned)i));
-    std::vector<UpdateRow> rows((size_t)count);
-    for (int i = 0; i < count; i++) {
-        UpdateRow &r = rows[(size_t)i];
-        int pick = i % 100;
-        if (pick < 35) {
-            r.a = Key(datatool::SyntheticVehicle(seed, random() % vehicles).plate);
-            FillValues(&r, (unsigned)i);
-            r.f = "U";
-            mix->updates++;
-        } else if (pick < 65) {
-            r.a = Key(Numbered(L"NEWQ", (unsigned)i));
-            FillValues(&r, (unsigned)i);
-            r.f = "";
-            mix->inserts++;
-        } else if (pick < 80) {
-            r.a = Key(datatool::SyntheticVehicle(seed, random() % vehicles).plate);
-            r.f = i % 2 ? "D" : "d";
-            mix->deletes++;
-        } else if (pick < 92) {
-            std::wstring plate = i % 2 ? (*remarkPlates)[random() % remarkPlates->size()]
-                                       : datatool::SyntheticVehicle(seed, random() % vehicles).plate;
-            r.a = Field(LocalCipher, plate);
-            r.f = "X";
-            mix->clears++;
-        } else {
-            r.a = Field(LocalCipher, datatool::SyntheticClearedPlate(seed, vehicles, random() % cleared));
-            r.f = "z";
-            mix->unclears++;
-        }
-    }
-    std::shuffle(rows.begin(), rows.end(), random);
-    return rows;
 }
 
 bool Exec(sqlite3 *db, const char *sql) {
@@ -188,30 +119,6 @@ void PrintCounts(const char *when) {
            bench::QueryNumber(RemarkDb, "select count(*) from VLS"));
 }
 
-std::string Escaped(const std::string &text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out;
-}
-
-std::string DataReply(const std::vector<UpdateRow> &rows, const char *patch) {
-    std::string json = "{\"ReplyType\":\"Data\",\"DataVersionPatch\":\"";
-    json += patch;
-    json += "\",\"BeginData\":[";
-    json.reserve(rows.size() * 200);
-    for (size_t i = 0; i < rows.size(); i++) {
-        const UpdateRow &r = rows[i];
-        if (i > 0) json += ',';
-        json += "{\"A\":\"" + Escaped(r.a) + "\",\"B\":\"" + Escaped(r.b) + "\",\"C\":\"" + Escaped(r.c) +
-                "\",\"D\":\"" + Escaped(r.d) + "\",\"E\":\"" + Escaped(r.e) + "\",\"F\":\"" + Escaped(r.f) + "\"}";
-    }
-    json += "],\"EndData\":\"DataComplete\"}";
-    return json;
-}
-
 HWND MakeHost() {
     HWND host = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 900, 300, NULL, NULL,
                                 GetModuleHandleW(NULL), NULL);
@@ -265,9 +172,9 @@ int wmain(int argc, wchar_t **argv) {
     }
 
     std::vector<std::wstring> remarks;
-    Mix mix;
+    bench::UpdateMix mix;
     double t0 = bench::Now();
-    std::vector<UpdateRow> rows = MakeRows(seed, (uint32_t)vehicles, count, &remarks, &mix);
+    std::vector<UpdateRow> rows = bench::MakeUpdateRows(seed, (uint32_t)vehicles, count, &remarks, &mix);
     printf("online update: %lld vehicles in %ls; %d reply rows made in %.2f s\n", vehicles, source.c_str(), count,
            bench::Now() - t0);
     printf("  mix: %d upsert-updates, %d upsert-inserts, %d D, %d X, %d Z\n", mix.updates, mix.inserts,
@@ -314,7 +221,7 @@ int wmain(int argc, wchar_t **argv) {
     for (int i = 0; i < 2; i++) {
         StringCchCopyA(UpdateServerBase[i], ARRAYSIZE(UpdateServerBase[i]), server.BaseUrl().c_str());
     }
-    std::string reply = DataReply(rows, "20270101");
+    std::string reply = bench::DataReplyJson(rows, "20270101");
     server.Script(peers::ScriptedReply::Json(
         "{\"ReplyType\":\"Challenge\",\"BeginData\":\"ok\",\"EndData\":\"DataComplete\"}"));
     server.Script(peers::ScriptedReply::Json(reply));

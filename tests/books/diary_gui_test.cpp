@@ -224,35 +224,6 @@ TEST_F(DiaryByHand, PasswordThenShowListsTheSearchesNewestFirstAndDeleteThisRowB
     EXPECT_EQ(WaitForPlates({L"WA1234B", L"", L"BCD4455", L"WA1234B"}, 10000).size(), 4u);
 }
 
-// The file choice of the real program: the common dialog "Choose File" gets
-// the path typed into its file name box, then Open.
-bool ChooseInFileDialog(DWORD pid, const std::wstring &path) {
-    HWND chooser = driver::WaitForWindow(pid, L"#32770", L"Choose File", 30000);
-    if (chooser == NULL) {
-        for (HWND window : driver::FindTopWindows(pid, NULL, NULL))
-            fprintf(stderr, "window %ls \"%ls\" visible %d\n", driver::GetClass(window).c_str(),
-                    driver::GetText(window).c_str(), IsWindowVisible(window));
-        return false;
-    }
-    HWND name = NULL;
-    HWND combo = driver::FindControl(chooser, 0x47c);  // the file name combo of the explorer style
-    if (combo != NULL) {
-        // ComboBoxEx32 > ComboBox > Edit, or the Edit right under it.
-        HWND inner = FindWindowExW(combo, NULL, L"ComboBox", NULL);
-        name = FindWindowExW(inner != NULL ? inner : combo, NULL, L"Edit", NULL);
-    }
-    if (name == NULL) name = driver::FindControl(chooser, 0x480);  // the old style's file name edit
-    if (name == NULL) {
-        for (HWND child = GetWindow(chooser, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT))
-            fprintf(stderr, "child %ls id %d\n", driver::GetClass(child).c_str(), GetDlgCtrlID(child));
-        return false;
-    }
-    driver::SetText(name, path);
-    PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)driver::FindControl(chooser, IDOK));
-    for (int i = 0; i < 250 && IsWindow(chooser) && IsWindowVisible(chooser); i++) Sleep(20);
-    return !IsWindow(chooser) || !IsWindowVisible(chooser);
-}
-
 TEST_F(DiaryByHand, ImportDiaryOfASecondAgentThenTheDiaryWindowListsItsRowsWithTheOwner) {
     Find(L"WA1234B");
     ASSERT_NO_FATAL_FAILURE(SetUpPassword());
@@ -266,7 +237,7 @@ TEST_F(DiaryByHand, ImportDiaryOfASecondAgentThenTheDiaryWindowListsItsRowsWithT
     ASSERT_EQ(theirs.size(), 4u);
 
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(IDM_IMPORT_DIARY, 0), 0);
-    ASSERT_TRUE(ChooseInFileDialog(program_.pid(), other));
+    ASSERT_TRUE(testsupport::ChooseInFileDialog(program_.pid(), other));
     HWND dialog = program_.WaitForDialogWith(IDC_ID_OWN_PASSWORD, 15000);
     ASSERT_NE(dialog, (HWND)NULL) << "the Import Diary dialog";
     driver::TypeText(driver::FindControl(dialog, IDC_ID_OWN_PASSWORD), kPassword);

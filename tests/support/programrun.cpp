@@ -1,5 +1,7 @@
 #include "programrun.h"
 
+#include <stdio.h>
+
 #include "resource.h"
 
 namespace testsupport {
@@ -51,6 +53,33 @@ void ProgramRun::Kill() {
     driver::Kill(program_);
     program_.Close();
     main_ = NULL;
+}
+
+bool ChooseInFileDialog(DWORD pid, const std::wstring &path) {
+    HWND chooser = driver::WaitForWindow(pid, L"#32770", L"Choose File", 30000);
+    if (chooser == NULL) {
+        for (HWND window : driver::FindTopWindows(pid, NULL, NULL))
+            fprintf(stderr, "window %ls \"%ls\" visible %d\n", driver::GetClass(window).c_str(),
+                    driver::GetText(window).c_str(), IsWindowVisible(window));
+        return false;
+    }
+    HWND name = NULL;
+    HWND combo = driver::FindControl(chooser, 0x47c);  // the file name combo of the explorer style
+    if (combo != NULL) {
+        // ComboBoxEx32 > ComboBox > Edit, or the Edit right under it.
+        HWND inner = FindWindowExW(combo, NULL, L"ComboBox", NULL);
+        name = FindWindowExW(inner != NULL ? inner : combo, NULL, L"Edit", NULL);
+    }
+    if (name == NULL) name = driver::FindControl(chooser, 0x480);  // the old style's file name edit
+    if (name == NULL) {
+        for (HWND child = GetWindow(chooser, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT))
+            fprintf(stderr, "child %ls id %d\n", driver::GetClass(child).c_str(), GetDlgCtrlID(child));
+        return false;
+    }
+    driver::SetText(name, path);
+    PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)driver::FindControl(chooser, IDOK));
+    for (int i = 0; i < 250 && IsWindow(chooser) && IsWindowVisible(chooser); i++) Sleep(20);
+    return !IsWindow(chooser) || !IsWindowVisible(chooser);
 }
 
 }  // namespace testsupport

@@ -63,4 +63,9 @@ class ProgramRun {
     HWND main_ = NULL;
 };
 
+// The file choice of the real program: the common dialog "Choose File" of
+// process pid gets path typed into its file name box, then Open. False
+// when the dialog did not come within 30 s or did not close after Open.
+bool ChooseInFileDialog(DWORD pid, const std::wstring &path);
+
 }  // namespace testsupport
