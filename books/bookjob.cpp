@@ -34,6 +34,7 @@ enum {
     kMaxBackupSuffix = 99,
     kHeaderBytes = 100,     // the engine's file header: change counter, page count, schema cookie ...
     kBookRecords = 4,       // books whose last verified backup is remembered
+    kVerifyCacheKiB = 65536,  // page cache of the connection that checks a finished book
 };
 
 // A book file as it was when a backup was verified: its length, time of
@@ -448,6 +449,14 @@ bool FormatJobStatement(WCHAR *out, size_t outChars, const WCHAR *format, ...) {
 bool VerifyBookFile(const WCHAR *path, const char *countSql, long long expectedCount) {
     sqlite3 *db = NULL;
     if (OpenBookConnection(&db, path) != SQLITE_OK) return false;
+    // The check walks every index beside the table, which with the usual
+    // small cache rereads the index pages for every row: two and a half
+    // times as long on a diary of a million rows. The cache goes with the
+    // connection. (No memory map: a bad sector under a map would end the
+    // program, and finding one is what the check is for.)
+    char cache[48];
+    StringCchPrintfA(cache, ARRAYSIZE(cache), "PRAGMA cache_size = %d", -kVerifyCacheKiB);
+    sqlite3_exec(db, cache, NULL, NULL, NULL);
     bool ok = false;
     sqlite3_stmt *stmt = NULL;
     if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, NULL) == SQLITE_OK &&
