@@ -23,7 +23,9 @@
 #include <stdlib.h>
 #include <strsafe.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "benchutil.h"
@@ -69,14 +71,39 @@ void NoBoxExpected(const char *step, HWND own = NULL) {
     }
 }
 
-// Waits until a window's title ends with english or malay; the title.
-std::wstring WaitForTitleEnding(HWND window, const wchar_t *english, const wchar_t *malay, DWORD timeoutMs) {
+// The steps of a job as its message line named them, each with the time
+// it came: a text whose words before its first digit differ from the last
+// step's begins a step (a progress line only changes its numbers).
+std::vector<std::pair<double, std::wstring>> Steps;
+
+void NoteStep(HWND line) {
+    if (line == NULL) return;
+    std::wstring text = driver::GetText(line);
+    std::wstring words = text.substr(0, text.find_first_of(L"0123456789"));
+    for (wchar_t &c : words)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    if (Steps.empty() || Steps.back().second != words) Steps.push_back({bench::Now(), words});
+}
+
+void PrintSteps(double end) {
+    for (size_t i = 0; i < Steps.size(); i++) {
+        double next = i + 1 < Steps.size() ? Steps[i + 1].first : end;
+        printf("    %6.1f s  %s\n", next - Steps[i].first, bench::Utf8(Steps[i].second).c_str());
+    }
+    Steps.clear();
+}
+
+// Waits until a window's title ends with english or malay, noting the
+// steps its message line (line, when not null) names; the title.
+std::wstring WaitForTitleEnding(HWND window, const wchar_t *english, const wchar_t *malay, DWORD timeoutMs,
+                                HWND line = NULL) {
     auto endsWith = [](const std::wstring &text, const std::wstring &tail) {
         return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
     };
     DWORD start = GetTickCount();
     std::wstring title;
     do {
+        NoteStep(line);
         WCHAR text[256] = {0};
         InternalGetWindowText(window, text, ARRAYSIZE(text));
         title = text;
@@ -132,9 +159,11 @@ double RunDiaryJob(const char *step, int command, bool asks, const wchar_t *engl
     }
     driver::TypeText(driver::FindControl(dialog, IDC_PWENTRY_PASSWORD), kPassword);
     double t0 = bench::Now();
+    Steps.clear();
     driver::PostClick(driver::FindControl(dialog, IDC_PWENTRY_OK));
-    std::wstring title = WaitForTitleEnding(dialog, english, malay, kJobMs);
+    std::wstring title = WaitForTitleEnding(dialog, english, malay, kJobMs, driver::FindControl(dialog, IDC_PWENTRY_MSGBOX));
     double seconds = bench::Now() - t0;
+    PrintSteps(bench::Now());
     NoBoxExpected(step, dialog);
     if (title.find(english) == std::wstring::npos && title.find(malay) == std::wstring::npos) {
         Fail(step, L"the dialog's title is \"" + title + L"\"");
@@ -271,6 +300,20 @@ int wmain(int argc, wchar_t **argv) {
         (i % 2 == 0 ? found : missed).push_back((bench::Now() - t0) * 1000.0);
     }
     NoBoxExpected("searches");
+    // Taken before the percentiles, which sort the samples.
+    std::vector<std::pair<double, int>> slowest;
+    for (size_t i = 0; i < found.size(); i++) slowest.push_back({found[i], (int)(2 * i + 1)});
+    for (size_t i = 0; i < missed.size(); i++) slowest.push_back({missed[i], (int)(2 * i + 2)});
+    std::sort(slowest.rbegin(), slowest.rend());
+    printf("  the slowest searches (number: ms):");
+    for (size_t i = 0; i < slowest.size() && i < 8; i++) printf(" %d: %.0f", slowest[i].second, slowest[i].first);
+    printf("\n");
+    if (found.size() >= 20) {
+        size_t tenth = found.size() / 10;
+        std::vector<double> first(found.begin(), found.begin() + (long)tenth), last(found.end() - (long)tenth, found.end());
+        printf("  found searches: the first tenth median %.1f ms, the last tenth %.1f ms\n", bench::Percentile(first, 50),
+               bench::Percentile(last, 50));
+    }
     long long logged = DiaryRows() - diaryRows;
     printf("  %d searches, each typed and Find clicked until the program has answered: found median %.1f ms, p99"
            " %.1f ms; not found median %.1f ms, p99 %.1f ms; %lld diary rows written\n",
@@ -278,19 +321,20 @@ int wmain(int argc, wchar_t **argv) {
            bench::Percentile(missed, 99), logged);
     if (logged < searches) Fail("searches", L"fewer diary rows than searches");
 
-    // 3. The online update.
-    HWND download = driver::FindControl(Main, IDC_DOWNLOAD_1);
-    t0 = bench::Now();
-    driver::PostClick(download);
-    for (int i = 0; i < 200 && IsWindowEnabled(download); i++) Sleep(10);
-    // Each text the status line shows, with the time it came.
-    HWND statusLine = driver::FindControl(Main, IDC_UPDATE_STATUS);
-    std::wstring status;
-    std::vector<std::pair<double, std::wstring>> stages;
-    while (!IsWindowEnabled(download) && bench::Now() - t0 < kJobMs / 1000.0) {
-        std::wstring now = driver::GetText(statusLine);
-        if (now != status) stages.push_back({bench::Now() - t0, status = now});
-        Sleep(10);
+    // 3. The online update (none with ROWS 0).
+    if (count > 0) {
+        HWND download = driver::FindControl(Main, IDC_DOWNLOAD_1);
+        t0 = bench::Now();
+        driver::PostClick(download);
+        for (int i = 0; i < 200 && IsWindowEnabled(download); i++) Sleep(10);
+        // Each text the status line shows, with the time it came.
+        HWND statusLine = driver::FindControl(Main, IDC_UPDATE_STATUS);
+        std::wstring status;
+        std::vector<std::pair<double, std::wstring>> stages;
+        while (!IsWindowEnabled(download) && bench::Now() - t0 < kJobMs / 1000.0) {
+            std::wstring now = driver::GetText(statusLine);
+            if (now != status) stages.push_back({bench::Now() - t0, status = now});
+            Sleep(10);
     }
     double updateSeconds = bench::Now() - t0;
     status = driver::GetText(statusLine);
@@ -301,6 +345,7 @@ int wmain(int argc, wchar_t **argv) {
            count / updateSeconds, bench::Utf8(status).c_str());
     if (status.find(L"job completed") == std::wstring::npos) Fail("online update", status);
     NoBoxExpected("online update");
+    }
 
     // 4. Update Diary and CleanUp on the diary of a million rows.
     double seconds = RunDiaryJob("Update Diary", IDM_UPDATE_DIARY, false, L"Update Diary - Finished",

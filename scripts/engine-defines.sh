@@ -10,4 +10,9 @@ SQLITE_DEFINES=(
   # offset: the same on Windows, and ten times faster under Wine, where
   # the tests and benchmarks run.
   -DSQLITE_WIN32_NO_OVERLAPPED
+  # The scratch space of a page split (at most seven pages) on the stack,
+  # not from the heap: a long job splits pages all the time, and in a heap
+  # that the program's windows and searches have left full of small free
+  # blocks each such block is found only after a long search.
+  -DSQLITE_USE_ALLOCA
 )
