@@ -1,5 +1,6 @@
 // Small helpers shared by the benchmark programs: a clock, percentiles,
-// UTF-8 paths for the engine and a connection guard.
+// UTF-8 paths for the engine, a connection guard and the step log of a
+// job's message line.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sqlite3.h"
@@ -146,5 +148,27 @@ inline void ReportMemory(const char *indent) {
            indent, (double)most.InUse() / mb, (double)most.mapped / mb, (double)most.images / mb,
            (double)most.committed / mb, (double)most.reserved / mb, (double)leastLargestFree / mb);
 }
+
+// The steps of a job as its message line names them, each with the time
+// it came: a text whose words before its first digit differ from the last
+// step's begins a step (a progress line only changes its numbers).
+struct StepLog {
+    std::vector<std::pair<double, std::wstring>> steps;
+
+    void Note(const std::wstring &text) {
+        std::wstring words = text.substr(0, text.find_first_of(L"0123456789"));
+        for (wchar_t &c : words)
+            if (c == L'\r' || c == L'\n') c = L' ';
+        if (steps.empty() || steps.back().second != words) steps.push_back({Now(), words});
+    }
+    // Prints each step's time, the last one's up to end; then forgets them.
+    void Print(double end) {
+        for (size_t i = 0; i < steps.size(); i++) {
+            double next = i + 1 < steps.size() ? steps[i + 1].first : end;
+            printf("    %6.1f s  %s\n", next - steps[i].first, Utf8(steps[i].second).c_str());
+        }
+        steps.clear();
+    }
+};
 
 }  // namespace bench

@@ -35,19 +35,12 @@ namespace {
 std::wstring Folder;
 int LinePaints;  // texts written into the message line
 
-// The job's steps as its message line names them, each with the time it
-// came: a text whose words before its first digit differ from the last
-// step's begins a step (a progress line only changes its numbers).
-std::vector<std::pair<double, std::wstring>> Steps;
+bench::StepLog Steps;  // the steps of the job under way
 
 LRESULT CALLBACK CountLineTexts(HWND w, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (msg == WM_SETTEXT) {
         LinePaints++;
-        std::wstring text = lParam != 0 ? (const wchar_t *)lParam : L"";
-        std::wstring words = text.substr(0, text.find_first_of(L"0123456789"));
-        for (wchar_t &c : words)
-            if (c == L'\r' || c == L'\n') c = L' ';
-        if (Steps.empty() || Steps.back().second != words) Steps.push_back({bench::Now(), words});
+        Steps.Note(lParam != 0 ? (const wchar_t *)lParam : L"");
     }
     return DefSubclassProc(w, msg, wParam, lParam);
 }
@@ -180,7 +173,7 @@ int wmain(int argc, wchar_t **argv) {
         }
         long long before = QueryNumber(DiaryDb, "select count(*) from VLS");
         LinePaints = 0;
-        Steps.clear();
+        Steps.steps.clear();
         double t0 = bench::Now();
         if (job < 3)
             CleanUpDiaryDuplicates(job);
@@ -192,10 +185,7 @@ int wmain(int argc, wchar_t **argv) {
         long long after = QueryNumber(DiaryDb, "select count(*) from VLS");
         printf("diary jobs: %-16ls %8.1f s  rows %lld -> %lld  line texts %d (%.0f/s)  [%ls]\n", names[job],
                seconds, before, after, LinePaints, LinePaints / seconds, title);
-        for (size_t i = 0; i < Steps.size(); i++) {
-            double end = i + 1 < Steps.size() ? Steps[i + 1].first : t0 + seconds;
-            printf("    %6.1f s  %s\n", end - Steps[i].first, bench::Utf8(Steps[i].second).c_str());
-        }
+        Steps.Print(t0 + seconds);
         fflush(stdout);
         sqlite3_close(DiaryDb);
         DiaryDb = NULL;

@@ -71,26 +71,10 @@ void NoBoxExpected(const char *step, HWND own = NULL) {
     }
 }
 
-// The steps of a job as its message line named them, each with the time
-// it came: a text whose words before its first digit differ from the last
-// step's begins a step (a progress line only changes its numbers).
-std::vector<std::pair<double, std::wstring>> Steps;
+bench::StepLog Steps;  // the steps of the diary job under way
 
 void NoteStep(HWND line) {
-    if (line == NULL) return;
-    std::wstring text = driver::GetText(line);
-    std::wstring words = text.substr(0, text.find_first_of(L"0123456789"));
-    for (wchar_t &c : words)
-        if (c == L'\r' || c == L'\n') c = L' ';
-    if (Steps.empty() || Steps.back().second != words) Steps.push_back({bench::Now(), words});
-}
-
-void PrintSteps(double end) {
-    for (size_t i = 0; i < Steps.size(); i++) {
-        double next = i + 1 < Steps.size() ? Steps[i + 1].first : end;
-        printf("    %6.1f s  %s\n", next - Steps[i].first, bench::Utf8(Steps[i].second).c_str());
-    }
-    Steps.clear();
+    if (line != NULL) Steps.Note(driver::GetText(line));
 }
 
 // Waits until a window's title ends with english or malay, noting the
@@ -159,11 +143,11 @@ double RunDiaryJob(const char *step, int command, bool asks, const wchar_t *engl
     }
     driver::TypeText(driver::FindControl(dialog, IDC_PWENTRY_PASSWORD), kPassword);
     double t0 = bench::Now();
-    Steps.clear();
+    Steps.steps.clear();
     driver::PostClick(driver::FindControl(dialog, IDC_PWENTRY_OK));
     std::wstring title = WaitForTitleEnding(dialog, english, malay, kJobMs, driver::FindControl(dialog, IDC_PWENTRY_MSGBOX));
     double seconds = bench::Now() - t0;
-    PrintSteps(bench::Now());
+    Steps.Print(bench::Now());
     NoBoxExpected(step, dialog);
     if (title.find(english) == std::wstring::npos && title.find(malay) == std::wstring::npos) {
         Fail(step, L"the dialog's title is \"" + title + L"\"");
