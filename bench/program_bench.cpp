@@ -102,12 +102,6 @@ void CloseAndWait(HWND window) {
     for (int i = 0; i < 500 && IsWindow(window) && IsWindowVisible(window); i++) Sleep(20);
 }
 
-// A search as the agent makes it: the plate typed, then Find.
-void Find(const std::wstring &plate) {
-    driver::SetText(driver::FindControl(Main, IDC_PLATE_ENTRY), plate);
-    driver::Click(driver::FindControl(Main, IDC_FIND));
-}
-
 // Ctrl+D on a diary without a password: the set-up dialog takes kPassword,
 // and the Diary window that follows is closed again.
 bool SetUpPassword() {
@@ -280,7 +274,7 @@ int wmain(int argc, wchar_t **argv) {
             plate = text;
         }
         t0 = bench::Now();
-        Find(plate);
+        Program.Find(plate);
         (i % 2 == 0 ? found : missed).push_back((bench::Now() - t0) * 1000.0);
     }
     NoBoxExpected("searches");
@@ -366,7 +360,7 @@ int wmain(int argc, wchar_t **argv) {
 
     // 6. The program still finds a plate, and logs it.
     before = DiaryRows();
-    Find(datatool::SyntheticVehicle(seed, 1).plate);
+    Program.Find(datatool::SyntheticVehicle(seed, 1).plate);
     NoBoxExpected("last search");
     if (DiaryRows() != before + 1) Fail("last search", L"not logged");
     ReportProgram();

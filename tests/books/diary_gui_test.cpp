@@ -127,10 +127,7 @@ class DiaryByHand : public testing::Test {
         main_ = NULL;
     }
 
-    void Find(const std::wstring &plate) {
-        driver::SetText(driver::FindControl(main_, IDC_PLATE_ENTRY), plate);
-        driver::Click(driver::FindControl(main_, IDC_FIND));
-    }
+    void Find(const std::wstring &plate) { program_.Find(plate); }
 
     // Ctrl+D on a fresh install: the set-up dialog takes kPassword, and the
     // Diary window that follows is closed again.

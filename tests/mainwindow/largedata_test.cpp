@@ -162,8 +162,7 @@ class LargeDataSearch : public testing::Test {
     // Keys a plate and presses Find; the hit count and the result line as
     // they then show (the line only while it is shown).
     Answer Find(const std::wstring &plate) {
-        driver::SetText(entry_, plate);
-        driver::Click(driver::FindControl(main_, IDC_FIND));
+        program_.Find(plate);
         HWND result = driver::FindControl(main_, IDC_RESULT);
         return {driver::GetText(driver::FindControl(main_, IDC_HIT_COUNT)),
                 IsWindowVisible(result) ? driver::GetText(result) : L""};

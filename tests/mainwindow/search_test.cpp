@@ -92,10 +92,7 @@ class Search : public testing::Test {
     }
 
     // Keys a plate (as a paste would: blanks and all) and presses Find.
-    void Find(const std::wstring &plate) {
-        driver::SetText(entry_, plate);
-        driver::Click(driver::FindControl(main_, IDC_FIND));
-    }
+    void Find(const std::wstring &plate) { program_.Find(plate); }
     std::wstring Text(int id) { return driver::GetText(driver::FindControl(main_, id)); }
     std::vector<std::vector<std::wstring>> Found() {
         return driver::ReadListView(driver::FindControl(main_, IDC_FOUND_VEHICLE_LIST));

@@ -55,6 +55,11 @@ void ProgramRun::Kill() {
     main_ = NULL;
 }
 
+void ProgramRun::Find(const std::wstring &plate) const {
+    driver::SetText(driver::FindControl(main_, IDC_PLATE_ENTRY), plate);
+    driver::Click(driver::FindControl(main_, IDC_FIND));
+}
+
 bool ChooseInFileDialog(DWORD pid, const std::wstring &path) {
     HWND chooser = driver::WaitForWindow(pid, L"#32770", L"Choose File", 30000);
     if (chooser == NULL) {

@@ -41,6 +41,9 @@ class ProgramRun {
     HWND WaitForDialogWith(int id, DWORD timeoutMs) const;
     // Posts WM_CLOSE to every dialog the program has, shown or hidden.
     void CloseDialogs() const;
+    // A search as the agent makes it: plate keyed into the plate entry,
+    // then a click on Find; back once the program has answered the click.
+    void Find(const std::wstring &plate) const;
 
     // Waits up to timeoutMs for the program to end; true with *exitCode
     // when it did.
