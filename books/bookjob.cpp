@@ -32,8 +32,8 @@ namespace {
 
 enum {
     kMaxBackupSuffix = 99,
-    kHeaderBytes = 100,     // the engine's file header: change counter, page count, schema cookie ...
-    kBookRecords = 4,       // books whose last verified backup is remembered
+    kHeaderBytes = 100,       // the engine's file header: change counter, page count, schema cookie ...
+    kBookRecords = 4,         // books whose last verified backup is remembered
     kVerifyCacheKiB = 65536,  // page cache of the connection that checks a finished book
 };
 

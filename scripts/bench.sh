@@ -8,8 +8,9 @@
 # where it can, the x86_64 build's plate lookup follows the 32-bit one on
 # the same file, for comparison; the update's apply is also run by the
 # engine alone, natively without Wine; last the real program is driven
-# through its window at full size (bench_program). A benchmark that fails or overruns its
-# time is named and the next one still runs; the script then exits 1.
+# through its window at full size (bench_program). A benchmark that fails
+# or overruns its time is named and the next one still runs; the script
+# then exits 1.
 #
 #   KORVANE_BENCH_VEHICLES  rows of the data file        (default 3000000)
 #   KORVANE_BENCH_LOOKUPS   plate lookups timed           (default 20000)
@@ -206,13 +207,12 @@ fi
 if wanted bench_program; then
   program=$KORVANE_ARCH_BUILD/bin/Korvane.exe
   [ "$KORVANE_ARCH" = x86 ] && program=$KORVANE_BUILD/pendrive/Korvane.exe  # the shipped, stripped copy
-  bench bench_program "$bin/bench_program.exe" "$(winpath "$program")" \
-    "$(winpath "$file")" "$(winpath "$data/work")" "${KORVANE_BENCH_DIARYJOBS:-1000000}" 3000 "$rows" \
-    "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "$seed"
+  # The arguments after the program: the same for both builds.
+  sizes=("$(winpath "$file")" "$(winpath "$data/work")" "${KORVANE_BENCH_DIARYJOBS:-1000000}" 3000 "$rows"
+         "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "$seed")
+  bench bench_program "$bin/bench_program.exe" "$(winpath "$program")" "${sizes[@]}"
   if [ "$KORVANE_ARCH" = x86 ]; then
-    compare_x64 bench_program "$(winpath "$KORVANE_BUILD/x64/bin/Korvane.exe")" "$(winpath "$file")" \
-      "$(winpath "$data/work")" "${KORVANE_BENCH_DIARYJOBS:-1000000}" 3000 "$rows" \
-      "${KORVANE_BENCH_IMPORT_DIARY:-100000}" "$seed" ||
+    compare_x64 bench_program "$(winpath "$KORVANE_BUILD/x64/bin/Korvane.exe")" "${sizes[@]}" ||
       { echo "bench: bench_program of the x86_64 build failed"; failed+=("bench_program (x86_64)"); }
   fi
 fi
